@@ -1,0 +1,16 @@
+// Scene set-up and frame rendering.
+#pragma once
+
+// Fixed state of the context: fog parameters, projection, lights.
+void initScene();
+void setProjection();
+
+// One complete frame: clear, spin step, lit model, swap.
+void renderFrame();
+void applyMaterials();
+void drawModel();
+
+// Directions of lights 1 to 6 (x, y, z, w), given again on every frame.
+extern const float lightPositions[6][4];
+// Diffuse colours: front r, g, b, then back r, g, b.
+extern const float materialDiffuse[6];
