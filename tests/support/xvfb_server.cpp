@@ -43,9 +43,9 @@ XvfbServer::XvfbServer(const std::string& screen, const std::vector<std::string>
     if (pipe(fds) != 0) {
         return;
     }
-    std::vector<std::string> args = {"Xvfb",    "-displayfd", std::to_string(fds[1]),
-                                     "-screen", "0",          screen,
-                                     "-nolisten", "tcp",      "-noreset"};
+    std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                                     "-screen",   "0",          screen,
+                                     "-nolisten", "tcp",        "-noreset"};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
 
     pid_ = fork();

@@ -2,8 +2,8 @@
 // the server picks itself, so that tests never collide with each other.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 class XvfbServer {

@@ -1,0 +1,32 @@
+#include "tests/support/process_cpu.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+std::optional<std::chrono::milliseconds> processCpuTime(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    // The command name may hold blanks and parentheses: fields resume after
+    // the last ')'. utime and stime are fields 14 and 15 of the line.
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) {
+        return std::nullopt;
+    }
+    std::istringstream fields(line.substr(close + 1));
+    std::string skipped;
+    for (int field = 3; field <= 13; ++field) {
+        fields >> skipped;
+    }
+    long long userTicks = 0;
+    long long systemTicks = 0;
+    if (!(fields >> userTicks >> systemTicks)) {
+        return std::nullopt;
+    }
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    return std::chrono::milliseconds((userTicks + systemTicks) * 1000 / ticksPerSecond);
+}
