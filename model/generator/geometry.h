@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cfloat>
+#include <compare>
 #include <cstdint>
 #include <limits>
 

@@ -2,6 +2,7 @@
 // tetrahedra over the lattice, with exact integer arithmetic throughout.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <vector>
 
