@@ -1,0 +1,107 @@
+// The X connection: opening it, its atoms, the error handlers, and closing
+// everything down again.
+//
+// Depends on: Xlib, GLX (contexts are destroyed on close), $DISPLAY.
+// Cannot: survive a lost connection; Xlib gives no way back, so the process
+// reports it in one line and ends with status 1.
+#include "platform/x11/x11_layer.h"
+
+#include <X11/cursorfont.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+X11Layer x11;
+
+namespace {
+
+// Reports the first error in one line; later ones are only counted, so a
+// faulty loop cannot flood stderr.
+int onXError(Display* display, XErrorEvent* error) {
+    ++x11.errorCount;
+    if (!x11.errorReported) {
+        x11.errorReported = true;
+        char text[160] = {};
+        XGetErrorText(display, error->error_code, text, sizeof text);
+        std::fprintf(stderr, "morvane: X error: %s (request %d.%d); further X errors not shown\n",
+                     text, error->request_code, error->minor_code);
+    }
+    return 0;
+}
+
+int onXIoError(Display*) {
+    std::fprintf(stderr, "morvane: lost the connection to the X display\n");
+    std::fflush(nullptr);
+    _exit(1);  // the driver's exit handlers would talk to the dead connection
+}
+
+Atom intern(const char* name) {
+    return XInternAtom(x11.display, name, False);
+}
+
+void internAtoms() {
+    x11.wmProtocols = intern("WM_PROTOCOLS");
+    x11.wmDeleteWindow = intern("WM_DELETE_WINDOW");
+    x11.netWmName = intern("_NET_WM_NAME");
+    x11.netWmIcon = intern("_NET_WM_ICON");
+    x11.netWmWindowType = intern("_NET_WM_WINDOW_TYPE");
+    x11.netWmWindowTypeDialog = intern("_NET_WM_WINDOW_TYPE_DIALOG");
+    x11.utf8String = intern("UTF8_STRING");
+}
+
+}  // namespace
+
+std::string x11OpenDisplay() {
+    if (x11.display != nullptr) {
+        return {};
+    }
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || name[0] == '\0') {
+        return "DISPLAY is not set";
+    }
+    x11.display = XOpenDisplay(name);
+    if (x11.display == nullptr) {
+        return std::string("cannot open display \"") + name + "\"";
+    }
+    XSetErrorHandler(onXError);
+    XSetIOErrorHandler(onXIoError);
+    x11.screen = DefaultScreen(x11.display);
+    internAtoms();
+    x11.arrowCursor = XCreateFontCursor(x11.display, XC_left_ptr);
+    return {};
+}
+
+Display* x11Display() {
+    if (x11.display == nullptr) {
+        x11OpenDisplay();
+    }
+    return x11.display;
+}
+
+unsigned long x11SyncErrors() {
+    const unsigned long before = x11.errorCount;
+    XSync(x11.display, False);
+    return x11.errorCount - before;
+}
+
+void x11CloseDisplay() {
+    if (x11.display != nullptr) {
+        glXMakeCurrent(x11.display, None, nullptr);
+        for (GLXContext context : x11.contexts) {
+            if (context != nullptr) {
+                glXDestroyContext(x11.display, context);
+            }
+        }
+        for (auto& window : x11.windows) {
+            if (window->xwindow != None) {
+                XDestroyWindow(x11.display, window->xwindow);
+            }
+            if (window->ownsColormap) {
+                XFreeColormap(x11.display, window->colormap);
+            }
+        }
+        XCloseDisplay(x11.display);
+    }
+    x11 = X11Layer{};
+}

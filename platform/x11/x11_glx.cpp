@@ -1,0 +1,360 @@
+// Pixel formats, palettes, the OpenGL binding and buffer swaps over GLX.
+// A pixel format is a visual of the screen, numbered from 1 in the server's
+// order; setting one creates the window's X window with that visual and its
+// own colormap. Palettes are stored into that colormap when the visual is
+// PseudoColor or GrayScale, and are harmless no-ops otherwise.
+//
+// Depends on: GLX 1.2 (glXChooseVisual, glXGetConfig, glXCreateContext).
+// Cannot: layer planes, or sharing a context between threads; a server
+// without GLX offers no format that supports OpenGL.
+
+#include "platform/x11/x11_layer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Palette and context handles are their table index plus a base, so that
+// they never collide with small window numbers passed by mistake.
+constexpr std::uintptr_t kPaletteBase = 0x50000000u;
+constexpr std::uintptr_t kContextBase = 0x60000000u;
+
+const XVisualInfo* visualOfFormat(int format) {
+    const auto& visuals = x11Visuals();
+    if (format < 1 || static_cast<std::size_t>(format) > visuals.size()) {
+        return nullptr;
+    }
+    return &visuals[static_cast<std::size_t>(format) - 1];
+}
+
+int formatOfVisual(VisualID id) {
+    const auto& visuals = x11Visuals();
+    for (std::size_t i = 0; i < visuals.size(); ++i) {
+        if (visuals[i].visualid == id) {
+            return static_cast<int>(i + 1);
+        }
+    }
+    return 0;
+}
+
+bool hasGlx() {
+    int errorBase = 0;
+    int eventBase = 0;
+    return x11Display() != nullptr && glXQueryExtension(x11.display, &errorBase, &eventBase);
+}
+
+int glxValue(const XVisualInfo& visual, int attribute) {
+    int value = 0;
+    return glXGetConfig(x11.display, const_cast<XVisualInfo*>(&visual), attribute, &value) == 0
+               ? value
+               : 0;
+}
+
+VisualTraits traitsOf(const XVisualInfo& visual) {
+    VisualTraits traits;
+    traits.visualClass = visual.c_class;
+    traits.depth = visual.depth;
+    traits.redMask = visual.red_mask;
+    traits.greenMask = visual.green_mask;
+    traits.blueMask = visual.blue_mask;
+    if (!hasGlx() || glxValue(visual, GLX_USE_GL) == 0) {
+        return traits;
+    }
+    traits.openGl = true;
+    traits.rgba = glxValue(visual, GLX_RGBA) != 0;
+    traits.doubleBuffer = glxValue(visual, GLX_DOUBLEBUFFER) != 0;
+    traits.alphaBits = glxValue(visual, GLX_ALPHA_SIZE);
+    traits.depthBits = glxValue(visual, GLX_DEPTH_SIZE);
+    traits.stencilBits = glxValue(visual, GLX_STENCIL_SIZE);
+    traits.accumRedBits = glxValue(visual, GLX_ACCUM_RED_SIZE);
+    traits.accumGreenBits = glxValue(visual, GLX_ACCUM_GREEN_SIZE);
+    traits.accumBlueBits = glxValue(visual, GLX_ACCUM_BLUE_SIZE);
+    traits.accumAlphaBits = glxValue(visual, GLX_ACCUM_ALPHA_SIZE);
+    traits.auxBuffers = glxValue(visual, GLX_AUX_BUFFERS);
+    return traits;
+}
+
+BYTE byte(int value) {
+    return static_cast<BYTE>(std::clamp(value, 0, 255));
+}
+
+// The request, as glXChooseVisual understands it. Colour sizes of 1 make
+// GLX prefer the deepest visual, the closest a screen offers to "any".
+std::vector<int> glxRequest(const PIXELFORMATDESCRIPTOR& request) {
+    std::vector<int> attributes;
+    if (request.iPixelType == PFD_TYPE_RGBA) {
+        attributes.insert(attributes.end(),
+                          {GLX_RGBA, GLX_RED_SIZE, 1, GLX_GREEN_SIZE, 1, GLX_BLUE_SIZE, 1});
+        if (request.cAlphaBits > 0) {
+            attributes.insert(attributes.end(), {GLX_ALPHA_SIZE, 1});
+        }
+    } else {
+        attributes.insert(attributes.end(),
+                          {GLX_BUFFER_SIZE, std::max<int>(request.cColorBits, 1)});
+    }
+    if ((request.dwFlags & PFD_DOUBLEBUFFER) != 0) {
+        attributes.push_back(GLX_DOUBLEBUFFER);
+    }
+    if (request.cDepthBits > 0) {
+        attributes.insert(attributes.end(), {GLX_DEPTH_SIZE, request.cDepthBits});
+    }
+    if (request.cStencilBits > 0) {
+        attributes.insert(attributes.end(), {GLX_STENCIL_SIZE, request.cStencilBits});
+    }
+    attributes.push_back(None);
+    return attributes;
+}
+
+std::vector<PALETTEENTRY>* paletteOf(HPALETTE palette) {
+    const auto value = reinterpret_cast<std::uintptr_t>(palette);
+    if (value <= kPaletteBase || value - kPaletteBase > x11.palettes.size()) {
+        return nullptr;
+    }
+    return x11.palettes[value - kPaletteBase - 1].get();
+}
+
+GLXContext contextOf(HGLRC context) {
+    const auto value = reinterpret_cast<std::uintptr_t>(context);
+    if (value <= kContextBase || value - kContextBase > x11.contexts.size()) {
+        return nullptr;
+    }
+    return x11.contexts[value - kContextBase - 1];
+}
+
+}  // namespace
+
+const std::vector<XVisualInfo>& x11Visuals() {
+    if (!x11.visualsLoaded && x11Display() != nullptr) {
+        XVisualInfo pattern{};
+        pattern.screen = x11.screen;
+        int count = 0;
+        XVisualInfo* list = XGetVisualInfo(x11.display, VisualScreenMask, &pattern, &count);
+        if (list != nullptr) {
+            x11.visuals.assign(list, list + count);
+            XFree(list);
+        }
+        x11.visualsLoaded = true;
+    }
+    return x11.visuals;
+}
+
+bool x11NeedsPalette(const XVisualInfo& visual) {
+    return visual.c_class == PseudoColor || visual.c_class == GrayScale;
+}
+
+int x11MaskBits(unsigned long mask) {
+    return __builtin_popcountl(mask);
+}
+
+int x11MaskShift(unsigned long mask) {
+    return mask == 0 ? 0 : __builtin_ctzl(mask);
+}
+
+PIXELFORMATDESCRIPTOR x11DescribeTraits(const VisualTraits& traits) {
+    PIXELFORMATDESCRIPTOR pfd{};
+    pfd.nSize = sizeof pfd;
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW;
+    if (traits.openGl) {
+        pfd.dwFlags |= PFD_SUPPORT_OPENGL;
+        if (traits.doubleBuffer) {
+            pfd.dwFlags |= PFD_DOUBLEBUFFER;
+        }
+    }
+    const bool indexed = traits.visualClass == PseudoColor || traits.visualClass == GrayScale ||
+                         traits.visualClass == StaticColor || traits.visualClass == StaticGray;
+    if (traits.visualClass == PseudoColor || traits.visualClass == GrayScale) {
+        pfd.dwFlags |= PFD_NEED_PALETTE;
+    }
+    if (indexed) {
+        pfd.iPixelType = PFD_TYPE_COLORINDEX;
+        pfd.cColorBits = byte(traits.depth);
+    } else {
+        pfd.iPixelType = PFD_TYPE_RGBA;
+        pfd.cRedBits = byte(x11MaskBits(traits.redMask));
+        pfd.cRedShift = byte(x11MaskShift(traits.redMask));
+        pfd.cGreenBits = byte(x11MaskBits(traits.greenMask));
+        pfd.cGreenShift = byte(x11MaskShift(traits.greenMask));
+        pfd.cBlueBits = byte(x11MaskBits(traits.blueMask));
+        pfd.cBlueShift = byte(x11MaskShift(traits.blueMask));
+        // Colour bits count red, green and blue only, as Win32 does.
+        pfd.cColorBits = byte(pfd.cRedBits + pfd.cGreenBits + pfd.cBlueBits);
+        pfd.cAlphaBits = byte(traits.alphaBits);
+        if (traits.alphaBits > 0) {
+            const unsigned long colour = traits.redMask | traits.greenMask | traits.blueMask;
+            pfd.cAlphaShift = byte(colour == 0 ? 0 : 64 - __builtin_clzl(colour));
+        }
+    }
+    pfd.cAccumRedBits = byte(traits.accumRedBits);
+    pfd.cAccumGreenBits = byte(traits.accumGreenBits);
+    pfd.cAccumBlueBits = byte(traits.accumBlueBits);
+    pfd.cAccumAlphaBits = byte(traits.accumAlphaBits);
+    pfd.cAccumBits = byte(traits.accumRedBits + traits.accumGreenBits + traits.accumBlueBits +
+                          traits.accumAlphaBits);
+    pfd.cDepthBits = byte(traits.depthBits);
+    pfd.cStencilBits = byte(traits.stencilBits);
+    pfd.cAuxBuffers = byte(traits.auxBuffers);
+    pfd.iLayerType = PFD_MAIN_PLANE;
+    return pfd;
+}
+
+int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request) {
+    if (request == nullptr || x11WindowFromDc(dc) == nullptr || !hasGlx()) {
+        return 0;
+    }
+    std::vector<int> attributes = glxRequest(*request);
+    XVisualInfo* chosen = glXChooseVisual(x11.display, x11.screen, attributes.data());
+    if (chosen == nullptr) {
+        return 0;
+    }
+    const int format = formatOfVisual(chosen->visualid);
+    XFree(chosen);
+    return format;
+}
+
+// A format is set once per window, as on Win32; setting the same one again
+// succeeds, another one fails.
+BOOL SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
+    WindowRecord* record = x11WindowFromDc(dc);
+    const XVisualInfo* visual = visualOfFormat(format);
+    if (record == nullptr || visual == nullptr) {
+        return FALSE;
+    }
+    if (record->pixelFormat != 0) {
+        return record->pixelFormat == format ? TRUE : FALSE;
+    }
+    if (!x11CreateXWindow(*record, visual)) {
+        return FALSE;
+    }
+    record->pixelFormat = format;
+    return TRUE;
+}
+
+int GetPixelFormat(HDC dc) {
+    WindowRecord* record = x11WindowFromDc(dc);
+    return record != nullptr ? record->pixelFormat : 0;
+}
+
+int DescribePixelFormat(HDC dc, int format, UINT bytes, PIXELFORMATDESCRIPTOR* descriptor) {
+    if (x11WindowFromDc(dc) == nullptr) {
+        return 0;
+    }
+    const int count = static_cast<int>(x11Visuals().size());
+    if (descriptor == nullptr) {
+        return count;
+    }
+    const XVisualInfo* visual = visualOfFormat(format);
+    if (visual == nullptr) {
+        return 0;
+    }
+    const PIXELFORMATDESCRIPTOR described = x11DescribeTraits(traitsOf(*visual));
+    std::memcpy(descriptor, &described, std::min<std::size_t>(bytes, sizeof described));
+    return count;
+}
+
+HPALETTE CreatePalette(const LOGPALETTE* palette) {
+    if (palette == nullptr || palette->palNumEntries == 0) {
+        return nullptr;
+    }
+    const PALETTEENTRY* first = palette->palPalEntry;
+    x11.palettes.push_back(
+        std::make_unique<std::vector<PALETTEENTRY>>(first, first + palette->palNumEntries));
+    return reinterpret_cast<HPALETTE>(kPaletteBase + x11.palettes.size());
+}
+
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
+    WindowRecord* record = x11WindowFromDc(dc);
+    if (record == nullptr || paletteOf(palette) == nullptr) {
+        return nullptr;
+    }
+    const HPALETTE previous = record->selectedPalette;
+    record->selectedPalette = palette;
+    return previous;
+}
+
+// Stores the selected palette into the window's writable colormap; returns
+// how many entries went in (0 where the visual has no palette to set).
+UINT RealizePalette(HDC dc) {
+    WindowRecord* record = x11WindowFromDc(dc);
+    const std::vector<PALETTEENTRY>* entries =
+        record != nullptr ? paletteOf(record->selectedPalette) : nullptr;
+    const XVisualInfo* visual = record != nullptr ? visualOfFormat(record->pixelFormat) : nullptr;
+    if (entries == nullptr || visual == nullptr || !record->ownsColormap ||
+        !x11NeedsPalette(*visual)) {
+        return 0;
+    }
+    const std::size_t count =
+        std::min(entries->size(), static_cast<std::size_t>(std::max(visual->colormap_size, 0)));
+    std::vector<XColor> colours(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const PALETTEENTRY& entry = (*entries)[i];
+        colours[i].pixel = i;
+        colours[i].red = static_cast<unsigned short>(entry.peRed * 257);
+        colours[i].green = static_cast<unsigned short>(entry.peGreen * 257);
+        colours[i].blue = static_cast<unsigned short>(entry.peBlue * 257);
+        colours[i].flags = DoRed | DoGreen | DoBlue;
+    }
+    XStoreColors(x11.display, record->colormap, colours.data(), static_cast<int>(count));
+    XFlush(x11.display);
+    return static_cast<UINT>(count);
+}
+
+BOOL UnrealizeObject(HGDIOBJ object) {
+    return paletteOf(reinterpret_cast<HPALETTE>(object)) != nullptr ? TRUE : FALSE;
+}
+
+HGLRC wglCreateContext(HDC dc) {
+    WindowRecord* record = x11WindowFromDc(dc);
+    const XVisualInfo* visual = record != nullptr ? visualOfFormat(record->pixelFormat) : nullptr;
+    if (visual == nullptr || !hasGlx() || glxValue(*visual, GLX_USE_GL) == 0) {
+        return nullptr;
+    }
+    GLXContext context =
+        glXCreateContext(x11.display, const_cast<XVisualInfo*>(visual), nullptr, True);
+    if (context == nullptr) {
+        return nullptr;
+    }
+    x11.contexts.push_back(context);
+    return reinterpret_cast<HGLRC>(kContextBase + x11.contexts.size());
+}
+
+BOOL wglMakeCurrent(HDC dc, HGLRC context) {
+    if (x11.display == nullptr) {
+        return FALSE;
+    }
+    if (context == nullptr) {
+        return glXMakeCurrent(x11.display, None, nullptr) ? TRUE : FALSE;
+    }
+    WindowRecord* record = x11WindowFromDc(dc);
+    GLXContext glx = contextOf(context);
+    if (record == nullptr || record->xwindow == None || glx == nullptr) {
+        return FALSE;
+    }
+    const unsigned long errorsBefore = x11.errorCount;
+    const Bool made = glXMakeCurrent(x11.display, record->xwindow, glx);
+    x11SyncErrors();  // a mismatched visual is reported only asynchronously
+    return made && x11.errorCount == errorsBefore ? TRUE : FALSE;
+}
+
+BOOL wglDeleteContext(HGLRC context) {
+    GLXContext glx = contextOf(context);
+    if (glx == nullptr) {
+        return FALSE;
+    }
+    if (glXGetCurrentContext() == glx) {
+        glXMakeCurrent(x11.display, None, nullptr);
+    }
+    glXDestroyContext(x11.display, glx);
+    x11.contexts[reinterpret_cast<std::uintptr_t>(context) - kContextBase - 1] = nullptr;
+    return TRUE;
+}
+
+BOOL SwapBuffers(HDC dc) {
+    WindowRecord* record = x11WindowFromDc(dc);
+    if (record == nullptr || record->xwindow == None || record->pixelFormat == 0) {
+        return FALSE;
+    }
+    glXSwapBuffers(x11.display, record->xwindow);
+    return TRUE;
+}

@@ -1,0 +1,157 @@
+// Shared state of the Linux layer: the display, its atoms, the windows, the
+// message queue, pixel formats, GL contexts and palettes. One record, reached
+// by the layer's source files and by its tests; the program sees only the
+// Win32 names of platform/winapi.h.
+//
+// Depends on: Xlib and GLX. Every window is top-level (parents are ignored);
+// handles are small numbers that are never reused, so a stale handle finds
+// nothing instead of another window.
+#pragma once
+
+// First: it defines APIENTRY, which the GL headers only define when absent.
+#include "platform/platform.h"
+
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct WindowClassRecord {
+    std::string name;
+    WNDPROC procedure = nullptr;
+    UINT style = 0;
+    HICON icon = nullptr;
+    HCURSOR cursor = nullptr;
+};
+
+struct WindowRecord {
+    std::uintptr_t id = 0;
+    WNDPROC procedure = nullptr;
+    std::string className;
+    std::string title;
+    HICON icon = nullptr;
+    HCURSOR cursor = nullptr;
+    int x = 0;
+    int y = 0;
+    int width = 1;
+    int height = 1;
+    int reportedWidth = 1;  // size of the last WM_SIZE, or the created size
+    int reportedHeight = 1;
+    Window xwindow = None;
+    Colormap colormap = None;
+    bool ownsColormap = false;
+    int pixelFormat = 0;
+    HPALETTE selectedPalette = nullptr;
+    bool alive = true;
+    bool destroying = false;
+    bool visible = false;
+    bool invalid = false;  // owes a WM_PAINT
+};
+
+struct X11Layer {
+    Display* display = nullptr;
+    int screen = 0;
+    Atom wmProtocols = None;
+    Atom wmDeleteWindow = None;
+    Atom netWmName = None;
+    Atom netWmIcon = None;
+    Atom netWmWindowType = None;
+    Atom netWmWindowTypeDialog = None;
+    Atom utf8String = None;
+    Cursor arrowCursor = None;
+    std::vector<WindowClassRecord> classes;
+    // Records stay allocated after destruction so that a procedure running
+    // while its window is destroyed never touches freed memory.
+    std::vector<std::unique_ptr<WindowRecord>> windows;  // index = id - 1
+    std::deque<MSG> queue;
+    bool quitPosted = false;
+    int quitCode = 0;
+    HWND capture = nullptr;
+    std::vector<XVisualInfo> visuals;  // pixel format n is visuals[n - 1]
+    bool visualsLoaded = false;
+    std::vector<GLXContext> contexts;  // null once deleted; handle = index + 1
+    std::vector<std::unique_ptr<std::vector<PALETTEENTRY>>> palettes;
+    unsigned long errorCount = 0;
+    bool errorReported = false;
+};
+
+extern X11Layer x11;
+
+// Connection. x11OpenDisplay opens $DISPLAY once and returns "" on success or
+// the reason it cannot ("DISPLAY is not set", "cannot open display \":9\"").
+std::string x11OpenDisplay();
+Display* x11Display();  // opens on first use; null when there is no display
+// Closes every window and context and the connection, and forgets all state.
+void x11CloseDisplay();
+
+// Handles.
+WindowRecord* x11FindWindow(HWND window);  // alive windows only
+WindowRecord* x11WindowFromDc(HDC dc);
+WindowRecord* x11WindowFromX(Window xwindow);
+HWND x11Handle(const WindowRecord& record);
+HDC x11DcHandle(const WindowRecord& record);
+
+// Messages. Translates one X event into the queue (or into window state).
+void x11QueueEvent(const XEvent& event);
+// Calls the window procedure now, as SendMessage does.
+LRESULT x11Send(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Creates (or re-creates) the X window of a record with the given visual, or
+// the default visual when null. False when the server refused it.
+bool x11CreateXWindow(WindowRecord& record, const XVisualInfo* visual);
+// Runs a request and tells whether the server reported an error for it.
+unsigned long x11SyncErrors();
+
+// Pixel formats: every visual of the screen, in the server's order.
+const std::vector<XVisualInfo>& x11Visuals();
+bool x11NeedsPalette(const XVisualInfo& visual);
+
+// What a visual offers, as read from the server and GLX.
+struct VisualTraits {
+    int visualClass = TrueColor;
+    int depth = 24;
+    unsigned long redMask = 0;
+    unsigned long greenMask = 0;
+    unsigned long blueMask = 0;
+    bool openGl = false;
+    bool rgba = false;
+    bool doubleBuffer = false;
+    int alphaBits = 0;
+    int depthBits = 0;
+    int stencilBits = 0;
+    int accumRedBits = 0;
+    int accumGreenBits = 0;
+    int accumBlueBits = 0;
+    int accumAlphaBits = 0;
+    int auxBuffers = 0;
+};
+PIXELFORMATDESCRIPTOR x11DescribeTraits(const VisualTraits& traits);
+int x11MaskBits(unsigned long mask);
+int x11MaskShift(unsigned long mask);
+
+// Mouse and keyboard encoding.
+LPARAM x11PointLParam(int x, int y);
+WPARAM x11VirtualKey(KeySym keysym);
+
+// The icon: a parsed XPM picture and the _NET_WM_ICON property made from it.
+struct IconImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> argb;  // row by row; empty when unreadable
+};
+IconImage x11ParseXpm(const char* const* lines, std::size_t lineCount);
+const IconImage& x11ProgramIcon();
+HICON x11ProgramIconHandle();
+void x11SetIconProperty(Window xwindow, HICON icon);
+
+// The message box's OK button inside a box of the given size.
+struct BoxRect {
+    int x, y, width, height;
+};
+BoxRect x11MessageBoxButton(int boxWidth, int boxHeight);

@@ -1,0 +1,335 @@
+// The modal message box, driven by a second client (an "operator" thread
+// with its own connection) while the layer's thread waits in MessageBoxA.
+#include "tests/platform_x11/x11_fixture.h"
+
+#include <X11/Xatom.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+struct Colour {
+    unsigned red, green, blue;
+};
+
+bool isRed(Colour c) {
+    return c.red > 180 && c.green < 80 && c.blue < 80;
+}
+bool isBlue(Colour c) {
+    return c.blue > 170 && c.red < 80;
+}
+bool isWhite(Colour c) {
+    return c.red > 230 && c.green > 230 && c.blue > 230;
+}
+bool isInk(Colour c) {
+    return c.red < 60 && c.green < 60 && c.blue < 60;
+}
+bool isGrey(Colour c, unsigned level) {
+    return c.red + 3 >= level && c.red <= level + 3 && c.green + 3 >= level && c.green <= level + 3;
+}
+
+// A second client that finds the box, reads it and answers it.
+class Operator {
+public:
+    explicit Operator(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
+    ~Operator() { XCloseDisplay(display_); }
+
+    // The viewable top-level window titled so, within the deadline.
+    Window waitForBox(const std::string& title) {
+        Window found = None;
+        waitUntil([&] {
+            found = findViewable(title);
+            return found != None;
+        });
+        if (found != None) {
+            XWindowAttributes attributes{};
+            XGetWindowAttributes(display_, found, &attributes);
+            width = attributes.width;
+            height = attributes.height;
+            Window child = None;
+            XTranslateCoordinates(display_, found, DefaultRootWindow(display_), 0, 0, &rootX,
+                                  &rootY, &child);
+        }
+        return found;
+    }
+
+    bool waitUntil(const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + kPatience;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() >= end) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+    int countPixels(Window box, const std::function<bool(Colour)>& wanted) {
+        XImage* image = XGetImage(display_, box, 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            return 0;
+        }
+        int count = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                count += wanted(colourOf(XGetPixel(image, x, y))) ? 1 : 0;
+            }
+        }
+        XDestroyImage(image);
+        return count;
+    }
+
+    Colour pixel(Window box, int x, int y) {
+        XImage* image = XGetImage(display_, box, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            return {0, 0, 0};
+        }
+        const Colour c = colourOf(XGetPixel(image, 0, 0));
+        XDestroyImage(image);
+        return c;
+    }
+
+    bool isOpen(Window box) { return findViewable(titleOf(box)) == box; }
+
+    void moveTo(int x, int y) {
+        XTestFakeMotionEvent(display_, 0, rootX + x, rootY + y, CurrentTime);
+        XSync(display_, False);
+    }
+    void button(bool press) {
+        XTestFakeButtonEvent(display_, 1, press ? True : False, CurrentTime);
+        XSync(display_, False);
+    }
+    void tap(KeySym keysym) {
+        const KeyCode code = XKeysymToKeycode(display_, keysym);
+        XTestFakeKeyEvent(display_, code, True, CurrentTime);
+        XTestFakeKeyEvent(display_, code, False, CurrentTime);
+        XSync(display_, False);
+    }
+    void sendClose(Window window) {
+        XEvent close{};
+        close.xclient.type = ClientMessage;
+        close.xclient.window = window;
+        close.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+        close.xclient.format = 32;
+        close.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", 0));
+        XSendEvent(display_, window, False, NoEventMask, &close);
+        XSync(display_, False);
+    }
+    // Never leave the test's thread blocked in a box nobody answers.
+    void closeIfOpen(Window box) {
+        if (box != None && isOpen(box)) {
+            sendClose(box);
+        }
+    }
+
+    Window transientFor(Window box) {
+        Window owner = None;
+        XGetTransientForHint(display_, box, &owner);
+        return owner;
+    }
+
+    Display* display() { return display_; }
+    int width = 0;
+    int height = 0;
+    int rootX = 0;
+    int rootY = 0;
+
+private:
+    Colour colourOf(unsigned long value) {
+        return {static_cast<unsigned>((value >> 16) & 0xff),
+                static_cast<unsigned>((value >> 8) & 0xff), static_cast<unsigned>(value & 0xff)};
+    }
+    std::string titleOf(Window window) {
+        return textProperty(display_, window, XA_WM_NAME, XA_STRING);
+    }
+    Window findViewable(const std::string& title) {
+        Window root = None;
+        Window parent = None;
+        Window* children = nullptr;
+        unsigned count = 0;
+        Window found = None;
+        if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+            return None;
+        }
+        for (unsigned i = 0; i < count && found == None; ++i) {
+            XWindowAttributes attributes{};
+            if (XGetWindowAttributes(display_, children[i], &attributes) &&
+                attributes.map_state == IsViewable && titleOf(children[i]) == title) {
+                found = children[i];
+            }
+        }
+        XFree(children);
+        return found;
+    }
+
+    Display* display_;
+};
+
+using X11MessageBoxTest = X11Test;
+
+TEST_F(X11MessageBoxTest, AnErrorBoxShowsARedSignItsOwnerAndClosesOnReturn) {
+    HWND owner = createShownWindow();
+    const Window ownerX = xOf(owner);
+    std::atomic<bool> dismissSent{false};
+    Window box = None;
+    Window transient = None;
+    int red = 0;
+    Colour centre{};
+    int ink = 0;
+    std::string type;
+    std::thread operatorThread([&] {
+        Operator op(server->display());
+        box = op.waitForBox("Error");
+        op.waitUntil([&] { return (red = op.countPixels(box, isRed)) > 300; });
+        centre = op.pixel(box, 14 + 16, 14 + 16);  // where the cross's bars meet
+        ink = op.countPixels(box, isInk);
+        transient = op.transientFor(box);
+        dismissSent = true;
+        op.tap(XK_Return);
+        op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    const int result =
+        MessageBoxA(owner, "ChoosePixelFormat failed\n", "Error", MB_OK | MB_ICONERROR);
+    const bool returnedAfterDismissal = dismissSent;
+    operatorThread.join();
+    ASSERT_NE(box, Window(None));
+    EXPECT_TRUE(returnedAfterDismissal);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_GT(red, 300);
+    EXPECT_TRUE(isWhite(centre)) << centre.red << "," << centre.green << "," << centre.blue;
+    EXPECT_GT(ink, 50);  // the text and the button
+    EXPECT_EQ(transient, ownerX);
+    settle();
+    EXPECT_FALSE(isTopLevel(observer, box));
+}
+
+TEST_F(X11MessageBoxTest, AnInformationBoxShowsABlueSignNoRedAndClosesOnEscape) {
+    std::atomic<bool> dismissSent{false};
+    Window box = None;
+    int blue = 0;
+    int red = -1;
+    Window transient = 1;
+    std::thread operatorThread([&] {
+        Operator op(server->display());
+        box = op.waitForBox("Notice");
+        op.waitUntil([&] { return (blue = op.countPixels(box, isBlue)) > 300; });
+        red = op.countPixels(box, isRed);
+        transient = op.transientFor(box);
+        dismissSent = true;
+        op.tap(XK_Escape);
+        op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    const int result = MessageBoxA(nullptr, " mouse: touch the window image for movement----- ",
+                                   "Notice", MB_OK | MB_ICONINFORMATION);
+    const bool returnedAfterDismissal = dismissSent;
+    operatorThread.join();
+    EXPECT_TRUE(returnedAfterDismissal);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_GT(blue, 300);
+    EXPECT_EQ(red, 0);
+    EXPECT_EQ(transient, Window(None));
+}
+
+TEST_F(X11MessageBoxTest, OnlyAClickThatPressesAndReleasesOnOkCloses) {
+    std::atomic<bool> dismissSent{false};
+    bool openAfterOutsideClick = false;
+    bool openAfterSlidingOff = false;
+    std::thread operatorThread([&] {
+        Operator op(server->display());
+        const Window box = op.waitForBox("Click");
+        const BoxRect ok = x11MessageBoxButton(op.width, op.height);
+        const int okX = ok.x + ok.width / 2;
+        const int okY = ok.y + ok.height / 2;
+        const auto face = [&] { return op.pixel(box, ok.x + 5, ok.y + 5); };
+        op.waitUntil([&] { return isGrey(face(), 236); });
+        // A click beside the button; then a press on it, which shows once
+        // the box has handled everything before it.
+        op.moveTo(5, 5);
+        op.button(true);
+        op.button(false);
+        op.moveTo(okX, okY);
+        op.button(true);
+        op.waitUntil([&] { return isGrey(face(), 180); });
+        openAfterOutsideClick = op.isOpen(box);
+        // Sliding off the button before releasing cancels the click.
+        op.moveTo(5, 5);
+        op.button(false);
+        op.waitUntil([&] { return isGrey(face(), 236); });
+        openAfterSlidingOff = op.isOpen(box);
+        op.moveTo(okX, okY);
+        op.button(true);
+        op.waitUntil([&] { return isGrey(face(), 180); });
+        dismissSent = true;
+        op.button(false);
+        op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    const int result = MessageBoxA(nullptr, "Press OK", "Click", MB_OK);
+    const bool returnedAfterDismissal = dismissSent;
+    operatorThread.join();
+    EXPECT_TRUE(openAfterOutsideClick);
+    EXPECT_TRUE(openAfterSlidingOff);
+    EXPECT_TRUE(returnedAfterDismissal);
+    EXPECT_EQ(result, IDOK);
+}
+
+TEST_F(X11MessageBoxTest, TheManagersCloseButtonClosesItAndOtherWindowsKeepTheirEvents) {
+    HWND window = createShownWindow(50, 50, 300, 200);
+    const Window windowX = xOf(window);
+    std::atomic<bool> dismissSent{false};
+    std::thread operatorThread([&] {
+        Operator op(server->display());
+        const Window box = op.waitForBox("Closing");
+        // Meanwhile the main window is resized and asked to close.
+        XResizeWindow(op.display(), windowX, 400, 300);
+        op.sendClose(windowX);
+        dismissSent = true;
+        op.sendClose(box);
+        op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    const int result = MessageBoxA(window, "text", "Closing", MB_OK);
+    const bool returnedAfterDismissal = dismissSent;
+    operatorThread.join();
+    EXPECT_TRUE(returnedAfterDismissal);
+    EXPECT_EQ(result, IDOK);
+    const std::vector<MSG> taken = takeAll();
+    bool sized = false;
+    bool closeAsked = false;
+    for (const MSG& m : taken) {
+        sized = sized || (m.message == WM_SIZE && m.hwnd == window && LOWORD(m.lParam) == 400 &&
+                          HIWORD(m.lParam) == 300);
+        closeAsked = closeAsked || (m.message == WM_CLOSE && m.hwnd == window);
+    }
+    EXPECT_TRUE(sized);
+    EXPECT_TRUE(closeAsked);
+}
+
+TEST_F(X11MessageBoxTest, AFinalLineFeedAddsNoLineButASecondLineDoes) {
+    std::vector<int> heights;
+    std::thread operatorThread([&] {
+        Operator op(server->display());
+        for (int i = 0; i < 3; ++i) {
+            const Window box = op.waitForBox("Lines " + std::to_string(i));
+            heights.push_back(box != None ? op.height : -1);
+            op.sendClose(box);
+            op.waitUntil([&] { return !op.isOpen(box); });
+        }
+    });
+    MessageBoxA(nullptr, "SetPixelFormat failed", "Lines 0", MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, "SetPixelFormat failed\n", "Lines 1", MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, "SetPixelFormat\nfailed\nthree", "Lines 2", MB_OK);
+    operatorThread.join();
+    ASSERT_EQ(heights.size(), 3u);
+    EXPECT_GT(heights[0], 0);
+    EXPECT_EQ(heights[1], heights[0]);
+    EXPECT_GT(heights[2], heights[0]);
+}
+
+}  // namespace
