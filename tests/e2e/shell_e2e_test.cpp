@@ -1,0 +1,235 @@
+// The shell of the real program on Xvfb: the notice, the window, the ways
+// out, and what happens without a display.
+// gtest before Xlib, whose None and Bool macros break it.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <set>
+
+#include "app/shell.h"
+#include "app/viewer_state.h"
+#include "tests/e2e/frame_analysis.h"
+#include "tests/e2e/viewer_session.h"
+#include "tests/support/program_process.h"
+#include "tests/support/screenshot.h"
+#include "tests/support/wait_for.h"
+#include "tests/support/x_windows.h"
+#include "tests/support/xtest_input.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+TEST(ShellEndToEnd, NoticeComesFirstAndTheWindowOnlyAfterOk) {
+    ViewerSession session;
+    ASSERT_TRUE(session.launch());
+    const auto notice = session.waitForBox(kNoticeCaption);
+    ASSERT_TRUE(notice) << "no notice captioned \"" << kNoticeCaption << "\"";
+    EXPECT_FALSE(session.mainWindow()) << "main window shown before the notice was closed";
+    // The program is blocked in the notice: the window must not come on its own.
+    EXPECT_FALSE(waitFor([&] { return session.mainWindow().has_value(); }, 1s));
+    EXPECT_TRUE(session.program().running());
+    EXPECT_EQ(transientFor(session.display(), *notice), static_cast<Window>(None))
+        << "the notice has no owner window";
+
+    session.dismissWithReturn(*notice);
+    ASSERT_TRUE(session.waitForMainWindow()) << "no main window after OK";
+    EXPECT_FALSE(findViewableByTitle(session.display(), kNoticeCaption));
+}
+
+TEST(ShellEndToEnd, NoticeClosesOnAClickOnOkButNotOnAClickBesideIt) {
+    ViewerSession session;
+    ASSERT_TRUE(session.launch());
+    const auto notice = session.waitForBox(kNoticeCaption);
+    ASSERT_TRUE(notice);
+    // The box's corner: no button there.
+    clickAt(session.display(), *notice, 2, 2);
+    EXPECT_FALSE(waitFor([&] { return session.mainWindow().has_value(); }, 500ms));
+    EXPECT_TRUE(findViewableByTitle(session.display(), kNoticeCaption));
+
+    ASSERT_TRUE(session.clickOk(*notice)) << "no OK button in the notice";
+    EXPECT_TRUE(session.waitForMainWindow()) << "no main window after a click on OK";
+    EXPECT_FALSE(findViewableByTitle(session.display(), kNoticeCaption));
+}
+
+struct ScreenCase {
+    const char* screen;
+    int side;
+};
+
+class WindowSize : public ::testing::TestWithParam<ScreenCase> {};
+
+TEST_P(WindowSize, IsSquareAtFourFifthsOfTheScreenHeightAndHeldThere) {
+    ViewerSession session(GetParam().screen);
+    ASSERT_TRUE(session.openViewer());
+    const int side = GetParam().side;
+    const auto geometry = windowGeometry(session.display(), session.main());
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->width, side);
+    EXPECT_EQ(geometry->height, side);
+    const auto hints = normalHints(session.display(), session.main());
+    ASSERT_TRUE(hints);
+    EXPECT_TRUE((hints->flags & PMinSize) != 0 && (hints->flags & PMaxSize) != 0);
+    EXPECT_EQ(hints->min_width, side);
+    EXPECT_EQ(hints->max_width, side);
+    EXPECT_EQ(hints->min_height, side);
+    EXPECT_EQ(hints->max_height, side);
+}
+
+INSTANTIATE_TEST_SUITE_P(TwoScreens, WindowSize,
+                         ::testing::Values(ScreenCase{"1280x1024x24", 819},
+                                           ScreenCase{"1024x768x24", 614}),
+                         [](const auto& info) { return std::to_string(info.param.side); });
+
+TEST(ShellEndToEnd, TitleClassAndIconAreTheProgramsOwn) {
+    ViewerSession session;
+    ASSERT_TRUE(session.openViewer());
+    Display* d = session.display();
+    const Window w = session.main();
+    const auto plainName = wmName(d, w);
+    const auto utf8Name = netWmName(d, w);
+    EXPECT_TRUE(plainName || utf8Name) << "no title at all";
+    if (plainName) {
+        EXPECT_EQ(*plainName, " Morvane");
+    }
+    if (utf8Name) {
+        EXPECT_EQ(*utf8Name, " Morvane");
+    }
+    const auto names = wmClass(d, w);
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->className, "OpenGL");
+
+    const auto icon = netWmIcon(d, w);
+    ASSERT_GE(icon.size(), 2u + 32 * 32) << "no 32x32 icon";
+    EXPECT_EQ(icon[0], 32u);
+    EXPECT_EQ(icon[1], 32u);
+    std::set<unsigned long> colours(icon.begin() + 2, icon.begin() + 2 + 32 * 32);
+    EXPECT_GE(colours.size(), 2u) << "the icon is a blank square";
+    const bool anyOpaque = std::any_of(icon.begin() + 2, icon.begin() + 2 + 32 * 32,
+                                       [](unsigned long argb) { return (argb >> 24) == 0xFF; });
+    EXPECT_TRUE(anyOpaque) << "the icon is fully transparent";
+}
+
+// Resizes from this test's own connection, as `xdotool windowsize` would,
+// and watches the window's configure events.
+TEST(ShellEndToEnd, ForcedResizeSnapsBack) {
+    ViewerSession session;
+    ASSERT_TRUE(session.openViewer());
+    Display* d = session.display();
+    const Window w = session.main();
+    XSelectInput(d, w, StructureNotifyMask);
+    XResizeWindow(d, w, 1000, 700);
+    XSync(d, False);
+
+    bool sawForcedSize = false;
+    bool snappedBack = false;
+    XEvent event;
+    waitFor(
+        [&] {
+            while (XCheckTypedWindowEvent(d, w, ConfigureNotify, &event)) {
+                const auto& c = event.xconfigure;
+                if (c.width == 1000 && c.height == 700) {
+                    sawForcedSize = true;
+                } else if (sawForcedSize && c.width == 819 && c.height == 819) {
+                    snappedBack = true;
+                }
+            }
+            return snappedBack;
+        },
+        kLongWait);
+    EXPECT_TRUE(sawForcedSize) << "the resize never took effect";
+    EXPECT_TRUE(snappedBack);
+    // The exchange ends: no further size changes.
+    EXPECT_FALSE(waitFor(
+        [&] {
+            const auto g = windowGeometry(d, w);
+            return !g || g->width != 819 || g->height != 819;
+        },
+        500ms));
+    EXPECT_TRUE(session.program().running());
+}
+
+TEST(ShellEndToEnd, EscapeExitsWithStatusZero) {
+    ViewerSession session;
+    ASSERT_TRUE(session.openViewer());
+    session.typeKey(XK_Escape);
+    const auto ended = session.program().waitForExit(kLongWait);
+    ASSERT_TRUE(ended) << "still running after Esc";
+    EXPECT_TRUE(ended->exited);
+    EXPECT_EQ(ended->status, 0);
+    EXPECT_EQ(session.program().stderrText(), "");
+}
+
+// What a window manager sends when its close button is pressed.
+TEST(ShellEndToEnd, WindowManagerCloseExitsWithStatusZero) {
+    ViewerSession session;
+    ASSERT_TRUE(session.openViewer());
+    Display* d = session.display();
+    ASSERT_TRUE(hasDeleteProtocol(d, session.main())) << "WM_DELETE_WINDOW not in WM_PROTOCOLS";
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = session.main();
+    event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, session.main(), False, NoEventMask, &event);
+    XSync(d, False);
+    const auto ended = session.program().waitForExit(kLongWait);
+    ASSERT_TRUE(ended) << "still running after WM_DELETE_WINDOW";
+    EXPECT_TRUE(ended->exited);
+    EXPECT_EQ(ended->status, 0);
+}
+
+// Without a display the program says so in one line and ends with 1, fast.
+void expectOneLineAndStatusOne(const std::optional<std::string>& display,
+                               const std::string& mustMention) {
+    ProgramProcess program(MORVANE_EXE, display);
+    ASSERT_TRUE(program.started());
+    const auto ended = program.waitForExit(1s);
+    ASSERT_TRUE(ended) << "not ended within a second";
+    EXPECT_TRUE(ended->exited) << "killed by signal " << ended->status;
+    EXPECT_EQ(ended->status, 1);
+    const std::string text = program.stderrText();
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.find('\n'), text.size() - 1) << "not exactly one line: " << text;
+    EXPECT_NE(text.find(mustMention), std::string::npos) << text;
+}
+
+TEST(ShellEndToEnd, WithoutDisplayVariableOneLineAndStatusOne) {
+    expectOneLineAndStatusOne(std::nullopt, "DISPLAY");
+}
+
+TEST(ShellEndToEnd, WithUnreachableDisplayOneLineAndStatusOne) {
+    expectOneLineAndStatusOne(std::string(":nonexistent"), ":nonexistent");
+}
+
+TEST(ShellEndToEnd, WithoutGlxErrorBoxBeforeAnyWindowThenStatusOne) {
+    ViewerSession session("1280x1024x24", {"-extension", "GLX"});
+    ASSERT_TRUE(session.launch());
+    const auto notice = session.waitForBox(kNoticeCaption);
+    ASSERT_TRUE(notice);
+    // The notice carries no icon: the sign below belongs to errors only.
+    const auto noticePicture = captureWindow(session.display(), *notice);
+    ASSERT_TRUE(noticePicture);
+    EXPECT_EQ(countColourful(*noticePicture), 0);
+    session.dismissWithReturn(*notice);
+    const auto box = session.waitForBox("Error");
+    ASSERT_TRUE(box) << "no box captioned \"Error\"";
+    EXPECT_FALSE(session.mainWindow()) << "main window shown despite the failure";
+    EXPECT_TRUE(session.program().running()) << "ended before the box was closed";
+    const auto errorPicture = captureWindow(session.display(), *box);
+    ASSERT_TRUE(errorPicture);
+    EXPECT_GT(countColourful(*errorPicture), 100) << "no error sign in the box";
+
+    ASSERT_TRUE(session.clickOk(*box)) << "no OK button in the error box";
+    const auto ended = session.program().waitForExit(kLongWait);
+    ASSERT_TRUE(ended) << "still running after the error box";
+    EXPECT_TRUE(ended->exited);
+    EXPECT_EQ(ended->status, 1);
+}
+
+}  // namespace

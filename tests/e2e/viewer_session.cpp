@@ -1,0 +1,177 @@
+// gtest before Xlib, whose None and Bool macros break it.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/viewer_session.h"
+
+#include <X11/keysym.h>
+#include <sys/stat.h>
+
+#include "app/shell.h"
+#include "app/viewer_state.h"
+#include "tests/e2e/frame_analysis.h"
+#include "tests/support/image_file.h"
+#include "tests/support/screenshot.h"
+#include "tests/support/wait_for.h"
+#include "tests/support/x_windows.h"
+#include "tests/support/xtest_input.h"
+
+using namespace std::chrono_literals;
+
+ViewerSession::ViewerSession(const std::string& screen, const std::vector<std::string>& xvfbArgs)
+    : server_(screen, xvfbArgs),
+      x_(std::make_unique<XConnection>(server_.display().empty() ? ":none" : server_.display())) {}
+
+bool ViewerSession::launch() {
+    if (!connected()) {
+        return false;
+    }
+    program_ = std::make_unique<ProgramProcess>(MORVANE_EXE, server_.display());
+    return program_->started();
+}
+
+std::optional<Window> ViewerSession::waitForBox(const std::string& title) {
+    // Mapped is not yet drawn: wait until its button shows.
+    return waitForValue(
+        [&]() -> std::optional<Window> {
+            const auto box = findViewableByTitle(display(), title);
+            if (!box) {
+                return std::nullopt;
+            }
+            const auto picture = captureWindow(display(), *box);
+            if (!picture || lowerDarkPixels(*picture).empty()) {
+                return std::nullopt;
+            }
+            return box;
+        },
+        kLongWait);
+}
+
+void ViewerSession::dismissWithReturn(Window box) {
+    const auto geometry = windowGeometry(display(), box);
+    const int x = geometry ? geometry->width / 2 : 0;
+    const int y = geometry ? geometry->height / 2 : 0;
+    movePointerInto(display(), box, x, y);
+    tapKey(display(), XK_Return);
+}
+
+bool ViewerSession::clickOk(Window box) {
+    const auto picture = captureWindow(display(), box);
+    if (!picture) {
+        return false;
+    }
+    const PixelBox button = lowerDarkPixels(*picture);
+    if (button.empty()) {
+        return false;
+    }
+    clickAt(display(), box, (button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    return true;
+}
+
+std::optional<Window> ViewerSession::mainWindow() const {
+    return findViewableByClass(display(), kWindowClassName);
+}
+
+std::optional<Window> ViewerSession::waitForMainWindow() {
+    return waitForValue([&] { return mainWindow(); }, kLongWait);
+}
+
+bool ViewerSession::openViewer() {
+    if (!launch()) {
+        return false;
+    }
+    const auto notice = waitForBox(kNoticeCaption);
+    if (!notice) {
+        return false;
+    }
+    dismissWithReturn(*notice);
+    const auto window = waitForMainWindow();
+    if (!window) {
+        return false;
+    }
+    main_ = *window;
+    // The first frame: the background is the renderer's and the model is on it.
+    return waitFor(
+        [&] {
+            const RgbImage image = shot();
+            return hasBackground(image, kPlainBackground) &&
+                   countSet(modelMask(image, kPlainBackground)) > 1000;
+        },
+        kLongWait);
+}
+
+RgbImage ViewerSession::shot() const {
+    return captureWindow(display(), main_).value_or(RgbImage{});
+}
+
+std::optional<RgbImage> ViewerSession::waitForChangeFrom(const RgbImage& before) {
+    return waitForValue(
+        [&]() -> std::optional<RgbImage> {
+            RgbImage now = shot();
+            if (now.empty() || now == before) {
+                return std::nullopt;
+            }
+            return now;
+        },
+        kLongWait, 5ms);
+}
+
+std::optional<RgbImage> ViewerSession::waitForStill(std::chrono::milliseconds quiet) {
+    RgbImage last = shot();
+    auto since = std::chrono::steady_clock::now();
+    std::optional<RgbImage> still;
+    waitFor(
+        [&] {
+            RgbImage now = shot();
+            const auto time = std::chrono::steady_clock::now();
+            if (now.empty() || now != last) {
+                last = std::move(now);
+                since = time;
+                return false;
+            }
+            if (time - since >= quiet) {
+                still = last;
+                return true;
+            }
+            return false;
+        },
+        kLongWait, 20ms);
+    return still;
+}
+
+std::optional<RgbImage> ViewerSession::waitForBackground(Rgb colour) {
+    return waitForValue(
+        [&]() -> std::optional<RgbImage> {
+            RgbImage now = shot();
+            if (!hasBackground(now, colour)) {
+                return std::nullopt;
+            }
+            return now;
+        },
+        kLongWait);
+}
+
+bool ViewerSession::staysTheSame(const RgbImage& image, std::chrono::milliseconds period) {
+    // Watching for a change over a fixed period: only a change can end it early.
+    return !waitFor([&] { return shot() != image; }, period, 20ms);
+}
+
+void ViewerSession::typeKey(unsigned long keysym) {
+    movePointerInto(display(), main_, 5, 5);
+    tapKey(display(), keysym);
+}
+
+void ViewerSession::clickInMain(int x, int y) {
+    clickAt(display(), main_, x, y);
+}
+
+std::string ViewerSession::keep(const RgbImage& image, const std::string& name) const {
+    mkdir("e2e-shots", 0755);
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string path = "e2e-shots/";
+    if (test != nullptr) {
+        path += std::string(test->test_suite_name()) + "." + test->name() + "-";
+    }
+    path += name + ".png";
+    savePng(image, path);
+    return " (picture: " + path + ")";
+}
