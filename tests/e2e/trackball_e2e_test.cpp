@@ -10,6 +10,7 @@
 #include "tests/e2e/frame_analysis.h"
 #include "tests/e2e/model_silhouette.h"
 #include "tests/e2e/viewer_session.h"
+#include "tests/support/frame_watch.h"
 #include "tests/support/process_cpu.h"
 #include "tests/support/xtest_input.h"
 
@@ -36,17 +37,37 @@ protected:
 };
 
 TEST_F(TrackballEndToEnd, ClickWithoutMovementStopsTheModelAndTheProcessSleeps) {
-    const auto stopped = stop();
-    ASSERT_TRUE(stopped) << "the model never stopped";
-    EXPECT_TRUE(session.staysTheSame(*stopped, 1s)) << session.keep(session.shot(), "moved");
+    FrameWatch frames(session.displayName(), session.main());
+    ASSERT_TRUE(frames.ok());
+    ASSERT_TRUE(frames.waitForCount(3, kLongWait)) << "not spinning";
+    moveInMain(300, 200);
+    pressButton(session.display());
+    // The server has the press: what it recorded before is flushed to us.
+    frames.poll();
+    const size_t atPress = frames.count();
+    ASSERT_TRUE(frames.waitForQuiet(500ms, kLongWait)) << "still drawing with the button down";
+    // The frame being drawn when the press came, and at most one more.
+    EXPECT_LE(frames.count() - atPress, 2u);
+    const RgbImage held = session.shot();
+
+    releaseButton(session.display());
+    frames.poll();
+    const size_t atRelease = frames.count();
+    ASSERT_TRUE(frames.waitForQuiet(500ms, kLongWait));
+    // The release asks for one frame, which no longer turns the model.
+    EXPECT_EQ(frames.count() - atRelease, 1u);
+    EXPECT_EQ(session.shot(), held) << session.keep(session.shot(), "released");
+    EXPECT_TRUE(session.staysTheSame(held, 1s)) << session.keep(session.shot(), "moved");
 
     const pid_t pid = session.program().pid();
     const auto before = processCpuTime(pid);
     ASSERT_TRUE(before);
-    EXPECT_TRUE(session.staysTheSame(*stopped, 3s));
+    EXPECT_TRUE(session.staysTheSame(held, 3s));
     const auto after = processCpuTime(pid);
     ASSERT_TRUE(after);
     EXPECT_LT(*after - *before, 10ms) << "busy while stopped";
+    frames.poll();
+    EXPECT_EQ(frames.count(), atRelease + 1) << "frames drawn while stopped";
 }
 
 TEST_F(TrackballEndToEnd, DragAndReleaseKeepsItSpinningEvenAfterAPause) {
@@ -87,9 +108,13 @@ TEST_F(TrackballEndToEnd, DragLeavingTheWindowKeepsTurningTheModel) {
 TEST_F(TrackballEndToEnd, AfterAStopFogRedrawsOnceWithoutTurning) {
     const auto stopped = stop();
     ASSERT_TRUE(stopped);
+    FrameWatch frames(session.displayName(), session.main());
+    ASSERT_TRUE(frames.ok());
     session.typeKey(XK_f);
     const auto fogged = session.waitForBackground(kFogBackground);
     ASSERT_TRUE(fogged) << session.keep(session.shot(), "no-fog");
+    ASSERT_TRUE(frames.waitForQuiet(500ms, kLongWait));
+    EXPECT_EQ(frames.count(), 1u) << "f should draw exactly one frame";
     // Fog tints the model, so compare where it is, not its colours.
     EXPECT_GT(overlap(modelMask(*stopped, kPlainBackground), modelMask(*fogged, kFogBackground)),
               0.98)

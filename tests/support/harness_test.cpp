@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/support/frame_watch.h"
 #include "tests/support/image_file.h"
 #include "tests/support/process_cpu.h"
 #include "tests/support/program_process.h"
@@ -181,6 +182,38 @@ TEST_F(HarnessOnXvfb, XTestInputReachesTheWindowUnderThePointer) {
     EXPECT_EQ(event.xbutton.button, 1u);
     EXPECT_EQ(event.xbutton.x, 100);
     EXPECT_EQ(event.xbutton.y, 60);
+}
+
+TEST_F(HarnessOnXvfb, FrameWatchCountsImageTransfersOfOneClientOnly) {
+    const Window w = makeWindow("frames", "Frames");
+    FrameWatch watch(server.display(), w);
+    ASSERT_TRUE(watch.ok());
+    XConnection other(server.display());
+    const Window elsewhere = XCreateSimpleWindow(other.get(), other.root(), 0, 0, 8, 8, 0, 0, 0);
+    XMapWindow(other.get(), elsewhere);
+
+    // Three images from the watched client, drawing and another client's image between.
+    auto putImage = [](Display* d, Window target) {
+        std::vector<char> data(8 * 8 * 4, 0x55);
+        XImage* image = XCreateImage(d, DefaultVisual(d, DefaultScreen(d)), 24, ZPixmap, 0,
+                                     data.data(), 8, 8, 32, 0);
+        XPutImage(d, target, DefaultGC(d, DefaultScreen(d)), image, 0, 0, 0, 0, 8, 8);
+        image->data = nullptr;  // owned by the vector
+        XDestroyImage(image);
+        XSync(d, False);
+    };
+    putImage(x.get(), w);
+    XFillRectangle(x.get(), w, DefaultGC(x.get(), 0), 0, 0, 5, 5);
+    putImage(other.get(), elsewhere);
+    putImage(x.get(), w);
+    putImage(x.get(), w);
+    EXPECT_TRUE(watch.waitForCount(3, 5s));
+    EXPECT_TRUE(watch.waitForQuiet(200ms, 5s));
+    EXPECT_EQ(watch.count(), 3u);
+    const auto frames = watch.frames();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_LE(frames[0], frames[1]);
+    EXPECT_LE(frames[1], frames[2]);
 }
 
 TEST(ImageFiles, PpmAndPngHoldThePixels) {
