@@ -36,18 +36,22 @@ int onXIoError(Display*) {
     _exit(1);  // the driver's exit handlers would talk to the dead connection
 }
 
-Atom intern(const char* name) {
-    return XInternAtom(x11.display, name, False);
-}
-
+// One round trip for all of them.
 void internAtoms() {
-    x11.wmProtocols = intern("WM_PROTOCOLS");
-    x11.wmDeleteWindow = intern("WM_DELETE_WINDOW");
-    x11.netWmName = intern("_NET_WM_NAME");
-    x11.netWmIcon = intern("_NET_WM_ICON");
-    x11.netWmWindowType = intern("_NET_WM_WINDOW_TYPE");
-    x11.netWmWindowTypeDialog = intern("_NET_WM_WINDOW_TYPE_DIALOG");
-    x11.utf8String = intern("UTF8_STRING");
+    char* names[] = {
+        const_cast<char*>("WM_PROTOCOLS"),        const_cast<char*>("WM_DELETE_WINDOW"),
+        const_cast<char*>("_NET_WM_NAME"),        const_cast<char*>("_NET_WM_ICON"),
+        const_cast<char*>("_NET_WM_WINDOW_TYPE"), const_cast<char*>("_NET_WM_WINDOW_TYPE_DIALOG"),
+        const_cast<char*>("UTF8_STRING")};
+    Atom atoms[7] = {};
+    XInternAtoms(x11.display, names, 7, False, atoms);
+    x11.wmProtocols = atoms[0];
+    x11.wmDeleteWindow = atoms[1];
+    x11.netWmName = atoms[2];
+    x11.netWmIcon = atoms[3];
+    x11.netWmWindowType = atoms[4];
+    x11.netWmWindowTypeDialog = atoms[5];
+    x11.utf8String = atoms[6];
 }
 
 }  // namespace

@@ -6,8 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,7 +29,8 @@ struct Outcome {
 
 // Runs the probe with DISPLAY as given (null: unset) and waits for it within
 // a deadline, reading both pipes meanwhile.
-Outcome runProbe(const char* display, const std::vector<std::string>& args = {}) {
+Outcome runProbe(const char* display, const std::vector<std::string>& args = {},
+                 const std::function<void(const std::string&)>& onOutput = {}) {
     int outPipe[2];
     int errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
@@ -69,6 +73,9 @@ Outcome runProbe(const char* display, const std::vector<std::string>& args = {})
                 const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
                 if (n > 0) {
                     sinks[i]->append(buffer, static_cast<std::size_t>(n));
+                    if (i == 0 && onOutput) {
+                        onOutput(outcome.out);
+                    }
                 } else {
                     close(fds[i].fd);
                     fds[i].fd = -1;
@@ -116,6 +123,29 @@ TEST(EntryPoint, WithADisplayItCallsWinMainAndReturnsItsResult) {
     EXPECT_EQ(outcome.status, 7);
     EXPECT_EQ(outcome.out, "instance=set previous=null show=1 line=[ignored words] height=768\n");
     EXPECT_EQ(outcome.err, "");
+}
+
+TEST(EntryPoint, XErrorsAreReportedOnceAndSurvived) {
+    XvfbServer server("1024x768x24");
+    ASSERT_FALSE(server.display().empty());
+    const Outcome outcome = runProbe(server.display().c_str(), {"xerrors"});
+    EXPECT_EQ(outcome.status, 7);
+    EXPECT_EQ(outcome.err.rfind("morvane: X error: BadWindow", 0), 0u) << outcome.err;
+    EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << outcome.err;
+}
+
+TEST(EntryPoint, ALostDisplayEndsTheWaitWithOneLineAndStatus1) {
+    auto server = std::make_unique<XvfbServer>("1024x768x24");
+    ASSERT_FALSE(server->display().empty());
+    const std::string display = server->display();
+    const Outcome outcome = runProbe(display.c_str(), {"wait"}, [&](const std::string& out) {
+        if (out.find("waiting") != std::string::npos) {
+            server.reset();  // the X server goes away under the waiting program
+        }
+    });
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, "waiting\n");
+    EXPECT_EQ(outcome.err, "morvane: lost the connection to the X display\n");
 }
 
 }  // namespace

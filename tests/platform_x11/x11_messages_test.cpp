@@ -55,11 +55,12 @@ TEST_F(X11MessagesTest, PeekLooksWithoutRemovingAndKeepsTheOrder) {
     EXPECT_EQ(first.message, UINT(WM_MOUSEMOVE));
     EXPECT_EQ(again.lParam, first.lParam);
     MSG taken{};
-    ASSERT_EQ(GetMessageA(&taken, nullptr, 0, 0), 1);
+    ASSERT_TRUE(PeekMessageA(&taken, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(taken.lParam, first.lParam);
     EXPECT_EQ(taken.hwnd, window);
-    ASSERT_EQ(GetMessageA(&taken, nullptr, 0, 0), 1);
+    ASSERT_TRUE(PeekMessageA(&taken, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(lParamX(taken.lParam), 51);
+    EXPECT_FALSE(PeekMessageA(&taken, nullptr, 0, 0, PM_NOREMOVE));
 }
 
 TEST_F(X11MessagesTest, EventsThatMeanNothingDoNotLookLikeWaitingMessages) {

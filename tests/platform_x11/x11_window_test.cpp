@@ -120,7 +120,11 @@ TEST_F(X11WindowTest, DestroyWindowDeliversDestroyFirstAndThenNothingMore) {
     const Window xwindow = xOf(window);
     fakeMotion(120, 120);
     tapKey(XK_a);
-    settle();  // the input now waits in the connection for a window about to go
+    settle();
+    MSG waiting{};
+    ASSERT_TRUE(PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE));  // input queued for it
+    fakeMotion(125, 125);
+    settle();  // and more still in the connection
     const std::size_t before = script.received.size();
     EXPECT_EQ(DestroyWindow(window), TRUE);
     ASSERT_EQ(script.received.size(), before + 1);
