@@ -1,9 +1,6 @@
 // Pixel format, palette and the colour ramp behind it.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include "platform/platform.h"
 
 // Chooses and sets the closest double-buffered RGBA format with a depth
@@ -15,7 +12,11 @@ void choosePixelFormat(HDC deviceContext);
 // context needs one; stores it in viewer.palette. Otherwise leaves it null.
 void setupPalette(HDC deviceContext);
 
-// The evenly spread colour ramp for a palette-based format, as pure data.
-// Returns no entries when the layout cannot be filled sensibly (see the
-// definition for which layouts those are).
-std::vector<PALETTEENTRY> paletteRamp(const PIXELFORMATDESCRIPTOR& format);
+// Entries of the colour ramp for a palette-based format: 2^colourBits, or 0
+// when the layout cannot be filled sensibly (see the definition for which).
+int paletteEntryCount(const PIXELFORMATDESCRIPTOR& format);
+
+// The evenly spread colour ramp, as pure data: fills paletteEntryCount(format)
+// entries. Writing into the caller's buffer keeps the palette buffer the only
+// allocation.
+void paletteRamp(const PIXELFORMATDESCRIPTOR& format, PALETTEENTRY* entries);
