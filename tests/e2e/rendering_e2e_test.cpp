@@ -51,8 +51,7 @@ TEST_F(RenderingEndToEnd, FogChangesTheBackgroundAndFogAgainRestoresIt) {
 
 TEST_F(RenderingEndToEnd, WireFrameLightsFarFewerPixelsAndFillsAgain) {
     // Stopped, so that only the polygon mode changes between the pictures.
-    session.clickInMain(400, 300);
-    const auto filled = session.waitForStill(300ms);
+    const auto filled = session.stopWithClick(400, 300);
     ASSERT_TRUE(filled) << "the model did not stop";
     const int filledCount = countSet(modelMask(*filled, kPlainBackground));
 

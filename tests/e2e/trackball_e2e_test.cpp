@@ -25,11 +25,7 @@ class TrackballEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(session.openViewer()) << "the viewer did not open"; }
 
-    // A click without movement, then the picture once it has settled.
-    std::optional<RgbImage> stop(int x = 300, int y = 200) {
-        session.clickInMain(x, y);
-        return session.waitForStill(300ms);
-    }
+    std::optional<RgbImage> stop() { return session.stopWithClick(300, 200); }
 
     void moveInMain(int x, int y) { movePointerInto(session.display(), session.main(), x, y); }
 

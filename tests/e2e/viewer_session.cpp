@@ -9,6 +9,7 @@
 #include "app/shell.h"
 #include "app/viewer_state.h"
 #include "tests/e2e/frame_analysis.h"
+#include "tests/support/frame_watch.h"
 #include "tests/support/image_file.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/wait_for.h"
@@ -162,6 +163,21 @@ void ViewerSession::typeKey(unsigned long keysym) {
 
 void ViewerSession::clickInMain(int x, int y) {
     clickAt(display(), main_, x, y);
+}
+
+std::optional<RgbImage> ViewerSession::stopWithClick(int x, int y) {
+    FrameWatch frames(displayName(), main_);
+    if (!frames.ok()) {
+        return std::nullopt;
+    }
+    clickInMain(x, y);
+    frames.poll();
+    const size_t atRelease = frames.count();
+    // The release asks for a frame: wait for it rather than guess a time.
+    if (!frames.waitForCount(atRelease + 1, kLongWait)) {
+        return std::nullopt;
+    }
+    return waitForStill(std::chrono::milliseconds(300));
 }
 
 std::string ViewerSession::keep(const RgbImage& image, const std::string& name) const {

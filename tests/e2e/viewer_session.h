@@ -61,6 +61,9 @@ public:
     void typeKey(unsigned long keysym);
     // Press and release at one spot of the main window, without moving.
     void clickInMain(int x, int y);
+    // Stops the model with such a click; the picture once the release's frame
+    // is drawn and nothing follows it.
+    std::optional<RgbImage> stopWithClick(int x, int y);
 
     // Saves a picture under e2e-shots/ for a person to look at; returns the path.
     std::string keep(const RgbImage& image, const std::string& name) const;
