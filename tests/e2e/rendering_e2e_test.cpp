@@ -1,5 +1,6 @@
 // The real program's frames on Xvfb: the model drawn and turning, the two
 // backgrounds, and the wire frame.
+
 // gtest before Xlib, whose None and Bool macros break it.
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // The shell of the real program on Xvfb: the notice, the window, the ways
 // out, and what happens without a display.
+
 // gtest before Xlib, whose None and Bool macros break it.
 #include <gtest/gtest.h>
 

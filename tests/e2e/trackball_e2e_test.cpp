@@ -1,4 +1,5 @@
 // The trackball of the real program on Xvfb, driven by XTest mouse input.
+
 // gtest before Xlib, whose None and Bool macros break it.
 #include <gtest/gtest.h>
 
