@@ -277,7 +277,7 @@ TEST(ModelTubes, FirstGroupCorners) {
 }
 
 TEST(ModelTubes, NamedNormals) {
-    // Within 2e-6 of the published values; the ring pi of 3.14159 makes
+    // Within 2e-6 of the reference values; the ring pi of 3.14159 makes
     // entries 0 and 2 agree to the last digit.
     const auto near = [](const Vec3& v, Micro want) {
         const Micro got = microOf(v);
@@ -353,7 +353,7 @@ TEST(ModelSurface, DistinctPositions) {
 }
 
 TEST(ModelSurface, CountsOfThisEvaluation) {
-    // Not the published 14224 / 2349: this evaluation keeps every zero-area
+    // Not the reference tables' 14224 / 2349: this evaluation keeps every zero-area
     // triangle that marching tetrahedra produces (376 of them).
     EXPECT_EQ(builtinModel.triangleCount, 14656);
     EXPECT_EQ(builtinModel.vertexCount, 3 * 14656);

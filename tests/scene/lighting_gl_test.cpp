@@ -1,5 +1,5 @@
 // Lit pixels against the OpenGL 1.1 lighting equation, evaluated here from
-// the scene's published constants (directional lights, infinite viewer,
+// the scene's constants (directional lights, infinite viewer,
 // two-sided lighting, no colour material, global ambient 0.2).
 #include <cmath>
 
