@@ -8,10 +8,16 @@ namespace {
 
 // Client coordinates arrive as two signed 16-bit halves; they are negative
 // left of or above the window while the mouse is captured.
-int mouseX(LPARAM lParam) { return static_cast<SHORT>(LOWORD(lParam)); }
-int mouseY(LPARAM lParam) { return static_cast<SHORT>(HIWORD(lParam)); }
+int mouseX(LPARAM lParam) {
+    return static_cast<SHORT>(LOWORD(lParam));
+}
+int mouseY(LPARAM lParam) {
+    return static_cast<SHORT>(HIWORD(lParam));
+}
 
-std::int32_t toggled(std::int32_t flag) { return flag == 0 ? 1 : 0; }
+std::int32_t toggled(std::int32_t flag) {
+    return flag == 0 ? 1 : 0;
+}
 
 LRESULT onCreate(HWND window) {
     viewer.deviceContext = GetDC(window);

@@ -103,34 +103,17 @@ def read_xpm(text):
 
 
 def nearest(palette, colour):
+    """Index of the closest palette colour, by the "red mean" weighting, which
+    keeps hues apart better than plain RGB distance (the first of equals wins)."""
     r, g, b = colour
-    return min(range(len(palette)),
-               key=lambda i: (palette[i][0] - r) ** 2 + (palette[i][1] - g) ** 2 +
-               (palette[i][2] - b) ** 2)
 
+    def distance(i):
+        pr, pg, pb = palette[i]
+        mean = (pr + r) / 2
+        return ((2 + mean / 256) * (pr - r) ** 2 + 4 * (pg - g) ** 2 +
+                (2 + (255 - mean) / 256) * (pb - b) ** 2)
 
-def dithered(rows, palette, transparent_index):
-    """Floyd-Steinberg: mid-tones that 16 colours lack come out as a mix of
-    neighbours instead of one flat grey. Colours in the palette stay exact."""
-    error = [[[0.0, 0.0, 0.0] for _ in row] for row in rows]
-    out = []
-    for y, row in enumerate(rows):
-        out_row = []
-        for x, p in enumerate(row):
-            if p is None:
-                out_row.append(transparent_index)
-                continue
-            want = [min(255.0, max(0.0, p[c] + error[y][x][c])) for c in range(3)]
-            index = nearest(palette, want)
-            out_row.append(index)
-            diff = [want[c] - palette[index][c] for c in range(3)]
-            for dx, dy, share in ((1, 0, 7), (-1, 1, 3), (0, 1, 5), (1, 1, 1)):
-                nx, ny = x + dx, y + dy
-                if 0 <= nx < len(row) and ny < len(rows) and rows[ny][nx] is not None:
-                    for c in range(3):
-                        error[ny][nx][c] += diff[c] * share / 16
-        out.append(out_row)
-    return out
+    return min(range(len(palette)), key=distance)
 
 
 def palette_256(rows):
@@ -154,13 +137,11 @@ def pack_rows(indices, bits):
     return bytes(out)
 
 
-def icon_image(rows, palette, bits, dither=False):
+def icon_image(rows, palette, bits):
     """One icon image: BITMAPINFOHEADER, palette, colour (XOR) bits, AND mask."""
     # Transparent pixels are black in the colour bits, so the screen shows through.
     black = nearest(palette, (0, 0, 0))
     indices = [[black if p is None else nearest(palette, p) for p in row] for row in rows]
-    if dither:
-        indices = dithered(rows, palette, black)
     mask = [[1 if p is None else 0 for p in row] for row in rows]
     xor_bits = pack_rows(indices, bits)
     and_bits = pack_rows(mask, 1)
@@ -171,7 +152,7 @@ def icon_image(rows, palette, bits, dither=False):
 
 
 def make_ico(rows):
-    images = [(icon_image(rows, VGA_PALETTE, 4, dither=True), 16, 4),
+    images = [(icon_image(rows, VGA_PALETTE, 4), 16, 4),
               (icon_image(rows, palette_256(rows), 8), 0, 8)]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)

@@ -1,5 +1,6 @@
 #include "tests/wine/viewer_screen.h"
 
+#include <cstdio>
 #include <map>
 #include <thread>
 #include <tuple>
@@ -102,4 +103,19 @@ long errorIconPixels(const Image& box) {
         }
     }
     return count;
+}
+
+bool writePpm(const Image& image, const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::fprintf(file, "P6\n%d %d\n255\n", image.width, image.height);
+    for (const Rgb& p : image.pixels) {
+        const unsigned char rgb[3] = {static_cast<unsigned char>(p.r),
+                                      static_cast<unsigned char>(p.g),
+                                      static_cast<unsigned char>(p.b)};
+        std::fwrite(rgb, 1, 3, file);
+    }
+    return std::fclose(file) == 0;
 }

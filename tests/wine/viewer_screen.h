@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "tests/wine/test_desktop.h"
@@ -31,3 +32,5 @@ bool staysStill(const TestDesktop& desktop, const Rect& area, const Image& still
 std::optional<std::pair<int, int>> closeBoxCentre(const Image& window, int captionBottom);
 // Strongly red pixels, as in the error icon.
 long errorIconPixels(const Image& box);
+// Writes the image as a binary PPM, for looking at after a failure.
+bool writePpm(const Image& image, const std::string& path);
