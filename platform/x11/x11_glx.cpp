@@ -106,6 +106,36 @@ std::vector<int> glxRequest(const PIXELFORMATDESCRIPTOR& request) {
     return attributes;
 }
 
+bool sameButDepthBits(const VisualTraits& a, const VisualTraits& b) {
+    return a.visualClass == b.visualClass && a.depth == b.depth && a.redMask == b.redMask &&
+           a.greenMask == b.greenMask && a.blueMask == b.blueMask && a.openGl == b.openGl &&
+           a.rgba == b.rgba && a.doubleBuffer == b.doubleBuffer && a.alphaBits == b.alphaBits &&
+           a.stencilBits == b.stencilBits && a.accumRedBits == b.accumRedBits &&
+           a.accumGreenBits == b.accumGreenBits && a.accumBlueBits == b.accumBlueBits &&
+           a.accumAlphaBits == b.accumAlphaBits && a.auxBuffers == b.auxBuffers;
+}
+
+// glXChooseVisual prefers the deepest depth buffer, ChoosePixelFormat the
+// closest: among visuals like GLX's pick but for the depth buffer, take the
+// smallest that still meets the request (16 bits where 32 would be chosen).
+// Windows programs get that under Wine, and with another precision the
+// model's two windings per triangle win the depth test in other places.
+int closestDepthFormat(const XVisualInfo& chosen, int requestedDepthBits) {
+    const VisualTraits picked = traitsOf(chosen);
+    int best = formatOfVisual(chosen.visualid);
+    int bestBits = picked.depthBits;
+    const auto& visuals = x11Visuals();
+    for (std::size_t i = 0; i < visuals.size(); ++i) {
+        const VisualTraits traits = traitsOf(visuals[i]);
+        if (traits.depthBits >= requestedDepthBits && traits.depthBits < bestBits &&
+            sameButDepthBits(traits, picked)) {
+            best = static_cast<int>(i + 1);
+            bestBits = traits.depthBits;
+        }
+    }
+    return best;
+}
+
 std::vector<PALETTEENTRY>* paletteOf(HPALETTE palette) {
     const auto value = reinterpret_cast<std::uintptr_t>(palette);
     if (value <= kPaletteBase || value - kPaletteBase > x11.palettes.size()) {
@@ -208,7 +238,8 @@ int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request) {
     if (chosen == nullptr) {
         return 0;
     }
-    const int format = formatOfVisual(chosen->visualid);
+    const int format = request->cDepthBits > 0 ? closestDepthFormat(*chosen, request->cDepthBits)
+                                               : formatOfVisual(chosen->visualid);
     XFree(chosen);
     return format;
 }
