@@ -258,7 +258,7 @@ TEST_F(CrossCheck, WindowsProgramGoesThroughTheSteps) {
 }
 
 TEST_F(CrossCheck, EachProgramStopsAtOnceAndFogTogglesBack) {
-    requireBothRuns();
+    ASSERT_NO_FATAL_FAILURE(requireBothRuns());
     for (const Pictures* p : {&linux_, &windows_}) {
         const char* name = p == &linux_ ? "Linux" : "Windows";
         EXPECT_GT(modelPixels(p->first), kVisibleModelPixels) << name << ": no model";
@@ -273,14 +273,14 @@ TEST_F(CrossCheck, EachProgramStopsAtOnceAndFogTogglesBack) {
 // and back material), so which copy shows depends on the depth buffer's
 // precision: with different precisions the pictures cannot agree.
 TEST_F(CrossCheck, BothDrawWithTheSameDepthPrecision) {
-    requireBothRuns();
+    ASSERT_NO_FATAL_FAILURE(requireBothRuns());
     EXPECT_EQ(linux_.depthBits, windows_.depthBits)
         << "depth-buffer bits differ: Linux " << linux_.depthBits << ", Windows "
         << windows_.depthBits << " (ChoosePixelFormat should give the closest to 16)";
 }
 
 TEST_F(CrossCheck, BackgroundColoursAgree) {
-    requireBothRuns();
+    ASSERT_NO_FATAL_FAILURE(requireBothRuns());
     const Rgb linuxClear = atViewport(linux_.stopped, -0.99, 0.99);
     const Rgb windowsClear = atViewport(windows_.stopped, -0.99, 0.99);
     EXPECT_TRUE(near(linuxClear, kBackground)) << describe(linuxClear);
@@ -292,12 +292,12 @@ TEST_F(CrossCheck, BackgroundColoursAgree) {
 }
 
 TEST_F(CrossCheck, ModelColoursAgreeWithTheSpinStopped) {
-    requireBothRuns();
+    ASSERT_NO_FATAL_FAILURE(requireBothRuns());
     expectSameModelColours(linux_.stopped, windows_.stopped, "without_fog");
 }
 
 TEST_F(CrossCheck, ModelColoursAgreeInFog) {
-    requireBothRuns();
+    ASSERT_NO_FATAL_FAILURE(requireBothRuns());
     expectSameModelColours(linux_.fogged, windows_.fogged, "with_fog");
 }
 
