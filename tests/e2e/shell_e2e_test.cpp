@@ -16,6 +16,7 @@
 #include "tests/e2e/viewer_session.h"
 #include "tests/support/program_process.h"
 #include "tests/support/screenshot.h"
+#include "tests/support/text_match.h"
 #include "tests/support/wait_for.h"
 #include "tests/support/x_windows.h"
 #include "tests/support/xtest_input.h"
@@ -23,6 +24,64 @@
 using namespace std::chrono_literals;
 
 namespace {
+
+// How the Linux message box draws its text: XDrawString in the core font
+// "fixed", black on the box's face, from a 14-pixel margin, or to the right
+// of the 32-pixel sign and a second margin when it has one.
+constexpr const char* kBoxFont = "fixed";
+constexpr Rgb kBoxInk{0, 0, 0};
+constexpr Rgb kBoxFace{236, 236, 236};
+constexpr int kBoxMargin = 14;
+constexpr int kBoxTextAfterSign = kBoxMargin + 32 + kBoxMargin;
+
+std::optional<TextPattern> boxLine(Display* display, const std::string& line) {
+    return drawTextPattern(display, kBoxFont, line, kBoxInk, kBoxFace);
+}
+
+// A picture of the box in which the line shows. The box may be redrawn
+// (cleared first) at any time, so one picture without it proves nothing.
+std::optional<RgbImage> waitForLine(ViewerSession& session, Window box, const TextPattern& line) {
+    return waitForValue(
+        [&]() -> std::optional<RgbImage> {
+            auto picture = captureWindow(session.display(), box);
+            if (!picture || findExactly(*picture, line.image).empty()) {
+                return std::nullopt;
+            }
+            return picture;
+        },
+        kLongWait, 50ms);
+}
+
+std::string keepBox(ViewerSession& session, Window box, const std::string& name) {
+    const auto picture = captureWindow(session.display(), box);
+    return picture ? session.keep(*picture, name) : std::string(" (box not readable)");
+}
+
+TEST(ShellEndToEnd, NoticeShowsItsTextWithBothBlanks) {
+    ViewerSession session;
+    ASSERT_TRUE(session.launch());
+    const auto notice = session.waitForBox(kNoticeCaption);
+    ASSERT_TRUE(notice);
+    const auto text = boxLine(session.display(), kUsageNotice);
+    ASSERT_TRUE(text) << "no core font \"" << kBoxFont << "\" on the server";
+    const auto picture = waitForLine(session, *notice, *text);
+    ASSERT_TRUE(picture) << "the notice does not show \"" << kUsageNotice << "\""
+                         << keepBox(session, *notice, "notice");
+    const auto spots = findExactly(*picture, text->image);
+    ASSERT_EQ(spots.size(), 1u);
+    // The blanks ink nothing, so they show only in where the glyphs sit. The
+    // notice has no sign: the pen starts at the margin, one blank left of the
+    // first glyph, and the box is as wide as the line with both its blanks.
+    const int penX = spots[0].x + text->originX;
+    EXPECT_EQ(penX, kBoxMargin) << "the leading blank is lost or the text moved";
+    EXPECT_EQ(picture->width - (penX + text->advance), kBoxMargin)
+        << "the box is not sized to the line with its trailing blank";
+
+    const auto otherText =
+        boxLine(session.display(), " mouse: touch the window image for motion----- ");
+    ASSERT_TRUE(otherText);
+    EXPECT_TRUE(findExactly(*picture, otherText->image).empty());
+}
 
 TEST(ShellEndToEnd, NoticeComesFirstAndTheWindowOnlyAfterOk) {
     ViewerSession session;
@@ -208,6 +267,29 @@ TEST(ShellEndToEnd, WithUnreachableDisplayOneLineAndStatusOne) {
     expectOneLineAndStatusOne(std::string(":nonexistent"), ":nonexistent");
 }
 
+// The box says "ChoosePixelFormat failed\n": one line, whose final line feed
+// ends it rather than being drawn ("fixed" has a glyph for it).
+void expectErrorText(ViewerSession& session, Window box) {
+    const std::string said = "ChoosePixelFormat failed";
+    const auto text = boxLine(session.display(), said);
+    ASSERT_TRUE(text) << "no core font \"" << kBoxFont << "\" on the server";
+    const auto picture = waitForLine(session, box, *text);
+    ASSERT_TRUE(picture) << "the error box does not show \"" << said << "\""
+                         << keepBox(session, box, "error");
+    const auto spots = findExactly(*picture, text->image);
+    ASSERT_EQ(spots.size(), 1u);
+    EXPECT_EQ(spots[0].x + text->originX, kBoxTextAfterSign);
+
+    const auto withLineFeedGlyph = boxLine(session.display(), said + "\n");
+    ASSERT_TRUE(withLineFeedGlyph);
+    ASSERT_NE(withLineFeedGlyph->image, text->image) << "the font draws nothing for a line feed";
+    EXPECT_TRUE(findExactly(*picture, withLineFeedGlyph->image).empty())
+        << "the final line feed was drawn as a glyph";
+    const auto otherText = boxLine(session.display(), "SetPixelFormat failed");
+    ASSERT_TRUE(otherText);
+    EXPECT_TRUE(findExactly(*picture, otherText->image).empty());
+}
+
 TEST(ShellEndToEnd, WithoutGlxErrorBoxBeforeAnyWindowThenStatusOne) {
     ViewerSession session("1280x1024x24", {"-extension", "GLX"});
     ASSERT_TRUE(session.launch());
@@ -225,6 +307,7 @@ TEST(ShellEndToEnd, WithoutGlxErrorBoxBeforeAnyWindowThenStatusOne) {
     const auto errorPicture = captureWindow(session.display(), *box);
     ASSERT_TRUE(errorPicture);
     EXPECT_GT(countColourful(*errorPicture), 100) << "no error sign in the box";
+    expectErrorText(session, *box);
 
     ASSERT_TRUE(session.clickOk(*box)) << "no OK button in the error box";
     const auto ended = session.program().waitForExit(kLongWait);

@@ -16,6 +16,7 @@
 #include "tests/support/process_cpu.h"
 #include "tests/support/program_process.h"
 #include "tests/support/screenshot.h"
+#include "tests/support/text_match.h"
 #include "tests/support/wait_for.h"
 #include "tests/support/x_connection.h"
 #include "tests/support/x_windows.h"
@@ -156,6 +157,45 @@ TEST_F(HarnessOnXvfb, ScreenshotShowsExactColoursWhereTheyWereDrawn) {
     XUnmapWindow(x.get(), w);
     XSync(x.get(), False);
     EXPECT_FALSE(captureWindow(x.get(), w));
+}
+
+TEST_F(HarnessOnXvfb, TextPatternIsFoundWhereTheTextWasDrawnAndNowhereElse) {
+    const Window w = makeWindow("text", "Text");
+    const Rgb paper{10, 200, 30};  // the window's background
+    const Rgb ink{0, 0, 0};
+    XFontStruct* font = XLoadQueryFont(x.get(), "fixed");
+    ASSERT_NE(font, nullptr) << "no core font \"fixed\"";
+    GC gc = XCreateGC(x.get(), w, 0, nullptr);
+    XSetFont(x.get(), gc, font->fid);
+    XSetForeground(x.get(), gc, BlackPixel(x.get(), DefaultScreen(x.get())));
+    const std::string line = " Hi there, 42 ";
+    XDrawString(x.get(), w, gc, 40, 50, line.data(), static_cast<int>(line.size()));
+    XFreeGC(x.get(), gc);
+    XFreeFont(x.get(), font);
+    XSync(x.get(), False);
+    const auto picture = captureWindow(x.get(), w);
+    ASSERT_TRUE(picture);
+
+    const auto pattern = drawTextPattern(x.get(), "fixed", line, ink, paper);
+    ASSERT_TRUE(pattern);
+    // Cut to the ink: narrower than the line with its blanks, and the pen
+    // starts left of the first glyph by at least the leading blank.
+    EXPECT_LT(pattern->image.width, 14 * 6);
+    EXPECT_LE(pattern->originX, -6);
+    EXPECT_EQ(pattern->advance, 14 * 6);  // "fixed" is a 6-pixel cell font
+    const auto spots = findExactly(*picture, pattern->image);
+    ASSERT_EQ(spots.size(), 1u);
+    EXPECT_EQ(spots[0], (PixelSpot{40 - pattern->originX, 50 - pattern->baselineY}));
+
+    // One letter, one colour step, or a line that is only blanks: no match.
+    const auto otherLetter = drawTextPattern(x.get(), "fixed", " Hi there, 43 ", ink, paper);
+    ASSERT_TRUE(otherLetter);
+    EXPECT_TRUE(findExactly(*picture, otherLetter->image).empty());
+    const auto otherInk = drawTextPattern(x.get(), "fixed", line, Rgb{0, 0, 8}, paper);
+    ASSERT_TRUE(otherInk);
+    EXPECT_TRUE(findExactly(*picture, otherInk->image).empty());
+    EXPECT_FALSE(drawTextPattern(x.get(), "fixed", "   ", ink, paper));
+    EXPECT_FALSE(drawTextPattern(x.get(), "-no-such-font-*", line, ink, paper));
 }
 
 TEST_F(HarnessOnXvfb, XTestInputReachesTheWindowUnderThePointer) {

@@ -63,3 +63,18 @@ std::optional<RgbImage> captureWindow(Display* display, Window window) {
     }
     return captureArea(display, window, 0, 0, attributes.width, attributes.height);
 }
+
+std::optional<RgbImage> capturePixmap(Display* display, Pixmap pixmap, int width, int height) {
+    XImage* image = XGetImage(display, pixmap, 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return std::nullopt;
+    }
+    const Visual* visual = DefaultVisual(display, DefaultScreen(display));
+    image->red_mask = visual->red_mask;
+    image->green_mask = visual->green_mask;
+    image->blue_mask = visual->blue_mask;
+    RgbImage result = convert(image);
+    XDestroyImage(image);
+    return result;
+}
