@@ -1,11 +1,12 @@
 #include "tests/wine/test_desktop.h"
 
+#include "tests/support/wait_for.h"
+
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <cstdlib>
-#include <thread>
 
 namespace {
 
@@ -35,16 +36,7 @@ long differingPixels(const Image& a, const Image& b, int tolerance) {
 }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    for (;;) {
-        if (condition()) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    return waitFor(condition, deadline, std::chrono::milliseconds(20));
 }
 
 TestDesktop::TestDesktop(const std::string& screen, const std::vector<std::string>& extraArgs)
