@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/fake/fake_formats.h"
 #include "platform/platform.h"
 
 // One call received by the fake, or one message it delivered to the window
@@ -29,11 +30,6 @@ inline const HGLRC kFakeRenderContext = reinterpret_cast<HGLRC>(std::uintptr_t{0
 inline const HPALETTE kFakePalette = reinterpret_cast<HPALETTE>(std::uintptr_t{0x4000});
 inline const HICON kFakeIcon = reinterpret_cast<HICON>(std::uintptr_t{0x5000});
 inline const HCURSOR kFakeCursor = reinterpret_cast<HCURSOR>(std::uintptr_t{0x6000});
-
-// Formats a test can give DescribePixelFormat: 24-bit true colour (the
-// default), or 8-bit 3-3-2 RGBA that needs a palette.
-PIXELFORMATDESCRIPTOR fakeTrueColourFormat();
-PIXELFORMATDESCRIPTOR fakePaletteFormat();
 
 struct FakePlatform {
     // Settings: tests change them before the code under test runs.

@@ -5,38 +5,10 @@
 
 #include "app/viewer_state.h"
 #include "glcontext/pixel_format.h"
+#include "platform/fake/fake_formats.h"
 #include "tests/glcontext/gdi_stand_in.h"
 
 namespace {
-
-PIXELFORMATDESCRIPTOR trueColour() {
-    PIXELFORMATDESCRIPTOR format{};
-    format.nSize = sizeof(format);
-    format.nVersion = 1;
-    format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    format.iPixelType = PFD_TYPE_RGBA;
-    format.cColorBits = 24;
-    format.cRedBits = 8;
-    format.cRedShift = 16;
-    format.cGreenBits = 8;
-    format.cGreenShift = 8;
-    format.cBlueBits = 8;
-    format.cDepthBits = 16;
-    return format;
-}
-
-PIXELFORMATDESCRIPTOR needingPalette() {
-    PIXELFORMATDESCRIPTOR format = trueColour();
-    format.dwFlags |= PFD_NEED_PALETTE;
-    format.cColorBits = 8;
-    format.cRedBits = 3;
-    format.cRedShift = 0;
-    format.cGreenBits = 3;
-    format.cGreenShift = 3;
-    format.cBlueBits = 2;
-    format.cBlueShift = 6;
-    return format;
-}
 
 class PixelFormat : public ::testing::Test {
 protected:
@@ -82,7 +54,7 @@ TEST_F(PixelFormatDeathTest, FormatThatCannotBeSetShowsBoxAndExitsWithOne) {
 }
 
 TEST_F(PixelFormat, TrueColourGetsNoPalette) {
-    gdi.describedFormat = trueColour();
+    gdi.describedFormat = fakeTrueColourFormat();
     setupPalette(kTestDeviceContext);
     EXPECT_EQ(viewer.palette, nullptr);
     EXPECT_EQ(gdi.describedIndex, kTestFormatIndex) << "describes the format that is set";
@@ -91,7 +63,7 @@ TEST_F(PixelFormat, TrueColourGetsNoPalette) {
 }
 
 TEST_F(PixelFormat, FormatNeedingPaletteGetsRampSelectedAndRealised) {
-    gdi.describedFormat = needingPalette();
+    gdi.describedFormat = fakePaletteFormat();
     setupPalette(kTestDeviceContext);
 
     EXPECT_EQ(viewer.palette, kTestPalette);
@@ -112,7 +84,7 @@ TEST_F(PixelFormat, FormatNeedingPaletteGetsRampSelectedAndRealised) {
 }
 
 TEST_F(PixelFormat, ColourIndexFormatAlsoGetsPalette) {
-    gdi.describedFormat = needingPalette();
+    gdi.describedFormat = fakePaletteFormat();
     gdi.describedFormat.dwFlags &= ~PFD_NEED_PALETTE;
     gdi.describedFormat.iPixelType = PFD_TYPE_COLORINDEX;
     setupPalette(kTestDeviceContext);
@@ -121,7 +93,7 @@ TEST_F(PixelFormat, ColourIndexFormatAlsoGetsPalette) {
 }
 
 TEST_F(PixelFormat, FailedPaletteCreationLeavesNoPaletteAndSelectsNothing) {
-    gdi.describedFormat = needingPalette();
+    gdi.describedFormat = fakePaletteFormat();
     gdi.paletteCreationSucceeds = false;
     setupPalette(kTestDeviceContext);
     EXPECT_EQ(viewer.palette, nullptr);
@@ -129,7 +101,7 @@ TEST_F(PixelFormat, FailedPaletteCreationLeavesNoPaletteAndSelectsNothing) {
 }
 
 TEST_F(PixelFormat, PaletteFormatTooLargeToFillGetsNoPalette) {
-    gdi.describedFormat = needingPalette();
+    gdi.describedFormat = fakePaletteFormat();
     gdi.describedFormat.cColorBits = 16;
     setupPalette(kTestDeviceContext);
     EXPECT_EQ(viewer.palette, nullptr);
