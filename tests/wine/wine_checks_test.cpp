@@ -231,7 +231,14 @@ TEST_F(WindowsViewer, CloseBoxExitsWithStatusZero) {
     ASSERT_FALSE(HasFailure());
     const auto outer = desktop.outerRect(mainWindow_);
     ASSERT_TRUE(outer);
-    const auto closeBox = closeBoxCentre(desktop.capture(*outer), client.y - outer->y);
+    // The caption may be painted after the client: wait for the box to show.
+    std::optional<std::pair<int, int>> closeBox;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            closeBox = closeBoxCentre(desktop.capture(*outer), client.y - outer->y);
+            return closeBox.has_value();
+        },
+        10s));
     ASSERT_TRUE(closeBox) << "no close box found in the caption";
     desktop.clickAt(outer->x + closeBox->first, outer->y + closeBox->second);
     const auto status = run_->waitExit(20s);
@@ -253,7 +260,15 @@ TEST_F(WindowsViewer, WithoutGlxAnErrorBoxEndsTheRunWithStatusOne) {
         << "the main window was shown although no pixel format exists";
     const auto rect = desktop.outerRect(*box);
     ASSERT_TRUE(rect);
-    EXPECT_GT(errorIconPixels(desktop.capture(*rect)), 40) << "no red error icon in the box";
+    // Viewable comes before painted: wait for the icon rather than look once.
+    long iconPixels = 0;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            iconPixels = errorIconPixels(desktop.capture(*rect));
+            return iconPixels > 40;
+        },
+        10s))
+        << "no red error icon in the box (" << iconPixels << " red pixels)";
 
     desktop.keyAt(rect->centreX(), rect->centreY(), "Return");
     const auto status = run_->waitExit(20s);
