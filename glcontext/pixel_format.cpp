@@ -7,19 +7,6 @@
 
 namespace {
 
-// The whole request; every field not set here is 0, "no preference".
-PIXELFORMATDESCRIPTOR pixelFormatRequest() {
-    PIXELFORMATDESCRIPTOR request{};
-    request.nSize = sizeof(PIXELFORMATDESCRIPTOR);
-    request.nVersion = 1;
-    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    request.iPixelType = PFD_TYPE_RGBA;
-    request.cColorBits = 8;
-    request.cDepthBits = 16;
-    request.iLayerType = PFD_MAIN_PLANE;
-    return request;
-}
-
 [[noreturn]] void failWithBox(HDC deviceContext, const char* text) {
     MessageBoxA(WindowFromDC(deviceContext), text, "Error", MB_ICONERROR | MB_OK);
     std::exit(1);

@@ -3,6 +3,20 @@
 
 #include "platform/platform.h"
 
+// The whole request; every field not set here is 0, "no preference".
+// Inline so that the window-system tests can ask for exactly this format.
+inline PIXELFORMATDESCRIPTOR pixelFormatRequest() {
+    PIXELFORMATDESCRIPTOR request{};
+    request.nSize = sizeof(PIXELFORMATDESCRIPTOR);
+    request.nVersion = 1;
+    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    request.iPixelType = PFD_TYPE_RGBA;
+    request.cColorBits = 8;
+    request.cDepthBits = 16;
+    request.iLayerType = PFD_MAIN_PLANE;
+    return request;
+}
+
 // Chooses and sets the closest double-buffered RGBA format with a depth
 // buffer. Returns only on success: on failure it shows an error box and ends
 // the process with status 1.

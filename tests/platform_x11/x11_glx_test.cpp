@@ -2,24 +2,13 @@
 // true-colour screen with GLX, one without GLX, and an 8-bit PseudoColor one.
 #include "tests/platform_x11/x11_fixture.h"
 
+#include "glcontext/pixel_format.h"
+
 #include <GL/gl.h>
 
 #include <cstdlib>
 
 namespace {
-
-// The request the viewer makes.
-PIXELFORMATDESCRIPTOR viewerRequest() {
-    PIXELFORMATDESCRIPTOR request{};
-    request.nSize = sizeof request;
-    request.nVersion = 1;
-    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    request.iPixelType = PFD_TYPE_RGBA;
-    request.cColorBits = 8;
-    request.cDepthBits = 16;
-    request.iLayerType = PFD_MAIN_PLANE;
-    return request;
-}
 
 XWindowAttributes attributesOf(Display* display, Window window) {
     XWindowAttributes attributes{};
@@ -45,7 +34,7 @@ protected:
     HWND createGlWindow(int* chosen, Window* beforeSet) {
         script.onCreate = [=](HWND window) {
             HDC dc = GetDC(window);
-            const PIXELFORMATDESCRIPTOR request = viewerRequest();
+            const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
             *chosen = ChoosePixelFormat(dc, &request);
             *beforeSet = x11FindWindow(window)->xwindow;
             SetPixelFormat(dc, *chosen, &request);
@@ -57,7 +46,7 @@ protected:
 TEST_F(X11GlxTest, TheChosenFormatIsDoubleBufferedTrueColourWithADepthBuffer) {
     HWND window = createWindow();
     HDC dc = GetDC(window);
-    const PIXELFORMATDESCRIPTOR request = viewerRequest();
+    const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
     const int format = ChoosePixelFormat(dc, &request);
     ASSERT_GT(format, 0);
     PIXELFORMATDESCRIPTOR described{};
@@ -92,7 +81,7 @@ TEST_F(X11GlxTest, SettingTheFormatCreatesTheXWindowWithItsVisualOnce) {
     const XWindowAttributes attributes = attributesOf(observer, xOf(window));
     EXPECT_EQ(XVisualIDFromVisual(attributes.visual), x11Visuals()[chosen - 1].visualid);
     EXPECT_EQ(attributes.width, 64);
-    const PIXELFORMATDESCRIPTOR request = viewerRequest();
+    const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
     EXPECT_EQ(SetPixelFormat(dc, chosen, &request), TRUE);
     const int other = chosen == 1 ? 2 : 1;
     EXPECT_EQ(SetPixelFormat(dc, other, &request), FALSE);
@@ -186,7 +175,7 @@ protected:
 TEST_F(X11NoGlxTest, NoFormatCanBeChosenButTheScreenIsStillMeasured) {
     HWND window = createWindow();
     HDC dc = GetDC(window);
-    const PIXELFORMATDESCRIPTOR request = viewerRequest();
+    const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
     EXPECT_EQ(ChoosePixelFormat(dc, &request), 0);
     PIXELFORMATDESCRIPTOR described{};
     ASSERT_GT(DescribePixelFormat(dc, 1, sizeof described, &described), 0);
@@ -256,7 +245,7 @@ TEST_F(X11PseudoColorTest, APaletteIsStoredIntoTheWindowsOwnColormap) {
 
 TEST_F(X11PseudoColorTest, NoGlMeansNoChosenFormat) {
     HWND window = createWindow();
-    const PIXELFORMATDESCRIPTOR request = viewerRequest();
+    const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
     EXPECT_EQ(ChoosePixelFormat(GetDC(window), &request), 0);
 }
 
