@@ -122,7 +122,8 @@ void recordPictures(const std::vector<std::string>& argv, bool underWine, Pictur
 
     pictures.depthBits = gate.waitForFrame(30s);
     ASSERT_GT(pictures.depthBits, 0) << "no first frame";
-    const auto window = desktop.viewableWindow(kMainTitle);
+    // Wine maps the window over another connection than the one that swaps.
+    const auto window = desktop.waitForViewable(kMainTitle, 10s);
     ASSERT_TRUE(window);
     const auto client = desktop.largestChildRect(*window);
     ASSERT_TRUE(client);

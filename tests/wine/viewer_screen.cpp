@@ -32,16 +32,22 @@ long modelPixels(const Image& client) {
 
 bool waitForStill(const TestDesktop& desktop, const Rect& area, Image& still,
                   std::chrono::milliseconds deadline) {
-    int equalInARow = 0;
-    Image previous = desktop.capture(area);
+    // A quiet time far above the longest gap between frames seen under load
+    // (about 110 ms): a slow Wine must not pass for a stopped model.
+    constexpr auto kQuiet = std::chrono::seconds(1);
+    still = desktop.capture(area);
+    auto since = std::chrono::steady_clock::now();
     return waitUntil(
         [&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             Image current = desktop.capture(area);
-            equalInARow = differingPixels(previous, current) == 0 ? equalInARow + 1 : 0;
-            previous = std::move(current);
-            still = previous;
-            return equalInARow >= 2;
+            const auto now = std::chrono::steady_clock::now();
+            if (differingPixels(still, current) != 0) {
+                still = std::move(current);
+                since = now;
+                return false;
+            }
+            return now - since >= kQuiet;
         },
         deadline);
 }

@@ -22,7 +22,7 @@ inline constexpr long kMovedPixels = 200;
 bool showsFrame(const Image& client);
 // Pixels that are neither clear colour.
 long modelPixels(const Image& client);
-// Waits until three captures in a row are equal; still gets the last one.
+// Waits until the area stays unchanged for a second; still gets that picture.
 bool waitForStill(const TestDesktop& desktop, const Rect& area, Image& still,
                   std::chrono::milliseconds deadline = std::chrono::seconds(10));
 // Watches the area for a while and reports whether it stayed equal to still.

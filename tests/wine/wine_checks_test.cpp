@@ -222,7 +222,8 @@ TEST_F(WindowsViewer, EscExitsWithStatusZero) {
     const auto status = run_->waitExit(20s);
     ASSERT_TRUE(status) << "Esc did not end the program";
     EXPECT_EQ(*status, 0);
-    EXPECT_TRUE(desktop.windowsTitled(kMainTitle, true).empty());
+    // The server drops the windows once it notices the closed connection.
+    EXPECT_TRUE(waitUntil([&] { return desktop.windowsTitled(kMainTitle, true).empty(); }, 10s));
 }
 
 TEST_F(WindowsViewer, CloseBoxExitsWithStatusZero) {
