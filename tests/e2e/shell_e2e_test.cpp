@@ -244,13 +244,14 @@ TEST(ShellEndToEnd, WindowManagerCloseExitsWithStatusZero) {
     EXPECT_EQ(ended->status, 0);
 }
 
-// Without a display the program says so in one line and ends with 1, fast.
+// Without a display the program says so in one line and ends with 1; it
+// takes milliseconds, the deadline only catches a hang on a loaded machine.
 void expectOneLineAndStatusOne(const std::optional<std::string>& display,
                                const std::string& mustMention) {
     ProgramProcess program(MORVANE_EXE, display);
     ASSERT_TRUE(program.started());
-    const auto ended = program.waitForExit(1s);
-    ASSERT_TRUE(ended) << "not ended within a second";
+    const auto ended = program.waitForExit(10s);
+    ASSERT_TRUE(ended) << "hung instead of ending";
     EXPECT_TRUE(ended->exited) << "killed by signal " << ended->status;
     EXPECT_EQ(ended->status, 1);
     const std::string text = program.stderrText();

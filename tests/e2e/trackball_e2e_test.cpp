@@ -47,9 +47,10 @@ TEST_F(TrackballEndToEnd, ClickWithoutMovementStopsTheModelAndTheProcessSleeps) 
     EXPECT_LE(frames.count() - atPress, 2u);
     const RgbImage held = session.shot();
 
-    releaseButton(session.display());
-    frames.poll();
+    // Counted before the release, so that its frame cannot slip in first.
     const size_t atRelease = frames.count();
+    releaseButton(session.display());
+    ASSERT_TRUE(frames.waitForCount(atRelease + 1, kLongWait)) << "no frame after the release";
     ASSERT_TRUE(frames.waitForQuiet(500ms, kLongWait));
     // The release asks for one frame, which no longer turns the model.
     EXPECT_EQ(frames.count() - atRelease, 1u);

@@ -171,10 +171,10 @@ std::optional<RgbImage> ViewerSession::stopWithClick(int x, int y) {
         return std::nullopt;
     }
     clickInMain(x, y);
-    frames.poll();
-    const size_t atRelease = frames.count();
-    // The release asks for a frame: wait for it rather than guess a time.
-    if (!frames.waitForCount(atRelease + 1, kLongWait)) {
+    // Counting from after the click could miss the release's frame, drawn
+    // while this thread was held up. A second with no frame at all is far
+    // above a frame's time, so then the model has stopped.
+    if (!frames.waitForQuiet(std::chrono::seconds(1), kLongWait)) {
         return std::nullopt;
     }
     return waitForStill(std::chrono::milliseconds(300));

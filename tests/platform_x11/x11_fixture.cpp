@@ -196,8 +196,11 @@ void X11Test::fakeKey(KeySym keysym, bool press) const {
 }
 
 void X11Test::tapKey(KeySym keysym) const {
-    fakeKey(keysym, true);
-    fakeKey(keysym, false);
+    // Both in one batch: a pause between them could let the key repeat.
+    const KeyCode code = XKeysymToKeycode(observer, keysym);
+    XTestFakeKeyEvent(observer, code, True, CurrentTime);
+    XTestFakeKeyEvent(observer, code, False, CurrentTime);
+    XSync(observer, False);
 }
 
 std::string textProperty(Display* display, Window window, Atom property, Atom type) {

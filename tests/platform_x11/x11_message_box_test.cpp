@@ -184,9 +184,13 @@ TEST_F(X11MessageBoxTest, AnErrorBoxShowsARedSignItsOwnerAndClosesOnReturn) {
     std::thread operatorThread([&] {
         Operator op(server->display());
         box = op.waitForBox("Error");
-        op.waitUntil([&] { return (red = op.countPixels(box, isRed)) > 300; });
-        centre = op.pixel(box, 14 + 16, 14 + 16);  // where the cross's bars meet
-        ink = op.countPixels(box, isInk);
+        // The sign, its cross and the text are drawn one after another.
+        op.waitUntil([&] {
+            red = op.countPixels(box, isRed);
+            centre = op.pixel(box, 14 + 16, 14 + 16);  // where the cross's bars meet
+            ink = op.countPixels(box, isInk);
+            return red > 300 && isWhite(centre) && ink > 50;
+        });
         transient = op.transientFor(box);
         dismissSent = true;
         op.tap(XK_Return);

@@ -91,6 +91,7 @@ TEST_F(X11MessagesTest, GetMessageSleepsWithoutUsingTheProcessor) {
     takeAll();
     // Another client presses a key after a while; until then the wait idles.
     const std::string display = server->display();
+    const auto wallStart = std::chrono::steady_clock::now();
     std::thread presser([display] {
         Display* other = XOpenDisplay(display.c_str());
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -99,7 +100,6 @@ TEST_F(X11MessagesTest, GetMessageSleepsWithoutUsingTheProcessor) {
         XSync(other, False);
         XCloseDisplay(other);
     });
-    const auto wallStart = std::chrono::steady_clock::now();
     const double cpuStart = threadCpuSeconds();
     MSG msg{};
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
@@ -217,6 +217,7 @@ TEST_F(X11MessagesTest, CaptureKeepsMessagesComingOutsideWithNegativeCoordinates
     ASSERT_TRUE(takeUntil(taken, [](const std::vector<MSG>& t) { return !t.empty(); }));
     EXPECT_EQ(lParamX(taken[0].lParam), -40);
     ReleaseCapture();
+    settle();  // the ungrab reaches the server before the next motion
     fakeMotion(20, 20);
     fakeMotion(700, 700);
     settle();

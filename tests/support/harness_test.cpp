@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "tests/support/frame_watch.h"
 #include "tests/support/image_file.h"
@@ -321,6 +322,14 @@ TEST(ProgramProcess, DeadlineReturnsWhileRunningAndSignalsAreReported) {
 TEST(ProcessCpu, GrowsWhileBusyAndNotWhileAsleep) {
     TempFile script("");
     ProgramProcess sleeper(scriptFile(script, "exec sleep 30"), std::nullopt);
+    // The shell's start-up costs time too: take the baseline once it is sleep.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            std::ifstream comm("/proc/" + std::to_string(sleeper.pid()) + "/comm");
+            std::string name;
+            return std::getline(comm, name) && name == "sleep";
+        },
+        10s));
     const auto asleep = processCpuTime(sleeper.pid());
     ASSERT_TRUE(asleep);
 
