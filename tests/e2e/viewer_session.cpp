@@ -117,26 +117,10 @@ std::optional<RgbImage> ViewerSession::waitForChangeFrom(const RgbImage& before)
 }
 
 std::optional<RgbImage> ViewerSession::waitForStill(std::chrono::milliseconds quiet) {
-    RgbImage last = shot();
-    auto since = std::chrono::steady_clock::now();
-    std::optional<RgbImage> still;
-    waitFor(
-        [&] {
-            RgbImage now = shot();
-            const auto time = std::chrono::steady_clock::now();
-            if (now.empty() || now != last) {
-                last = std::move(now);
-                since = time;
-                return false;
-            }
-            if (time - since >= quiet) {
-                still = last;
-                return true;
-            }
-            return false;
-        },
-        kLongWait, 20ms);
-    return still;
+    return waitForSteady(
+        [&] { return shot(); },
+        [](const RgbImage& last, const RgbImage& now) { return !now.empty() && now == last; },
+        quiet, kLongWait, std::chrono::milliseconds(20));
 }
 
 std::optional<RgbImage> ViewerSession::waitForBackground(Rgb colour) {

@@ -31,3 +31,31 @@ auto waitForValue(Probe probe, std::chrono::milliseconds deadline,
     waitFor([&] { return (value = probe()).has_value(); }, deadline, interval);
     return value;
 }
+
+// The value that probe() keeps, as judged by same(earlier, now), for the
+// whole quiet time within the deadline; nothing if it never settles.
+template <typename Probe, typename Same>
+auto waitForSteady(Probe probe, Same same, std::chrono::milliseconds quiet,
+                   std::chrono::milliseconds deadline, std::chrono::milliseconds interval)
+    -> std::optional<decltype(probe())> {
+    auto last = probe();
+    auto since = std::chrono::steady_clock::now();
+    std::optional<decltype(probe())> steady;
+    waitFor(
+        [&] {
+            auto now = probe();
+            const auto time = std::chrono::steady_clock::now();
+            if (!same(last, now)) {
+                last = std::move(now);
+                since = time;
+                return false;
+            }
+            if (time - since >= quiet) {
+                steady = std::move(last);
+                return true;
+            }
+            return false;
+        },
+        deadline, interval);
+    return steady;
+}

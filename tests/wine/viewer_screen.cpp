@@ -5,6 +5,8 @@
 #include <thread>
 #include <tuple>
 
+#include "tests/support/wait_for.h"
+
 bool showsFrame(const Image& client) {
     if (client.width < 2 || client.height < 2) {
         return false;
@@ -34,22 +36,14 @@ bool waitForStill(const TestDesktop& desktop, const Rect& area, Image& still,
                   std::chrono::milliseconds deadline) {
     // A quiet time far above the longest gap between frames seen under load
     // (about 110 ms): a slow Wine must not pass for a stopped model.
-    constexpr auto kQuiet = std::chrono::seconds(1);
-    still = desktop.capture(area);
-    auto since = std::chrono::steady_clock::now();
-    return waitUntil(
-        [&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            Image current = desktop.capture(area);
-            const auto now = std::chrono::steady_clock::now();
-            if (differingPixels(still, current) != 0) {
-                still = std::move(current);
-                since = now;
-                return false;
-            }
-            return now - since >= kQuiet;
-        },
-        deadline);
+    const auto steady = waitForSteady(
+        [&] { return desktop.capture(area); },
+        [](const Image& last, const Image& now) { return differingPixels(last, now) == 0; },
+        std::chrono::seconds(1), deadline, std::chrono::milliseconds(50));
+    if (steady) {
+        still = *steady;
+    }
+    return steady.has_value();
 }
 
 bool staysStill(const TestDesktop& desktop, const Rect& area, const Image& still) {
