@@ -6,8 +6,18 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <thread>
+
+#include "tests/support/screenshot.h"
+#include "tests/support/text_match.h"
 
 namespace {
 
@@ -30,6 +40,14 @@ bool isInk(Colour c) {
 bool isGrey(Colour c, unsigned level) {
     return c.red + 3 >= level && c.red <= level + 3 && c.green + 3 >= level && c.green <= level + 3;
 }
+// Antialiased black text on the light face: the greys strictly between them.
+bool isTextShade(Colour c) {
+    return c.red == c.green && c.green == c.blue && c.red > 20 && c.red < 220;
+}
+
+struct Area {
+    int x = 0, y = 0, width = 0, height = 0;
+};
 
 // A second client that finds the box, reads it and answers it.
 class Operator {
@@ -68,19 +86,45 @@ public:
     }
 
     int countPixels(Window box, const std::function<bool(Colour)>& wanted) {
-        XImage* image = XGetImage(display_, box, 0, 0, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        return countPixels(box, {0, 0, width, height}, wanted);
+    }
+    int countPixels(Window box, Area area, const std::function<bool(Colour)>& wanted) {
+        XImage* image = XGetImage(display_, box, area.x, area.y, static_cast<unsigned>(area.width),
+                                  static_cast<unsigned>(area.height), AllPlanes, ZPixmap);
         if (image == nullptr) {
             return 0;
         }
         int count = 0;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
+        for (int y = 0; y < area.height; ++y) {
+            for (int x = 0; x < area.width; ++x) {
                 count += wanted(colourOf(XGetPixel(image, x, y))) ? 1 : 0;
             }
         }
         XDestroyImage(image);
         return count;
+    }
+
+    // The OK button: what is dark in the lower half is its outline and label.
+    Area findButton(Window box) {
+        XImage* image = XGetImage(display_, box, 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            return {};
+        }
+        int left = width, top = height, right = -1, bottom = -1;
+        for (int y = height / 2; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const Colour c = colourOf(XGetPixel(image, x, y));
+                if (c.red < 80 && c.green < 80 && c.blue < 80) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+        }
+        XDestroyImage(image);
+        return right < left ? Area{} : Area{left, top, right - left + 1, bottom - top + 1};
     }
 
     Colour pixel(Window box, int x, int y) {
@@ -217,12 +261,15 @@ TEST_F(X11MessageBoxTest, AnInformationBoxShowsABlueSignNoRedAndClosesOnEscape) 
     Window box = None;
     int blue = 0;
     int red = -1;
+    int shades = 0;
     Window transient = 1;
     std::thread operatorThread([&] {
         Operator op(server->display());
         box = op.waitForBox("Notice");
         op.waitUntil([&] { return (blue = op.countPixels(box, isBlue)) > 300; });
         red = op.countPixels(box, isRed);
+        // Right of the sign and above the button: only the text is there.
+        shades = op.countPixels(box, {14 + 32 + 14, 0, op.width - 60, op.height / 2}, isTextShade);
         transient = op.transientFor(box);
         dismissSent = true;
         op.tap(XK_Escape);
@@ -237,6 +284,7 @@ TEST_F(X11MessageBoxTest, AnInformationBoxShowsABlueSignNoRedAndClosesOnEscape) 
     EXPECT_EQ(result, IDOK);
     EXPECT_GT(blue, 300);
     EXPECT_EQ(red, 0);
+    EXPECT_GT(shades, 100) << "the text is not antialiased";
     EXPECT_EQ(transient, Window(None));
 }
 
@@ -247,10 +295,11 @@ TEST_F(X11MessageBoxTest, OnlyAClickThatPressesAndReleasesOnOkCloses) {
     std::thread operatorThread([&] {
         Operator op(server->display());
         const Window box = op.waitForBox("Click");
-        const BoxRect ok = x11MessageBoxButton(op.width, op.height);
+        Area ok;
+        op.waitUntil([&] { return (ok = op.findButton(box)).width > 40; });
         const int okX = ok.x + ok.width / 2;
         const int okY = ok.y + ok.height / 2;
-        const auto face = [&] { return op.pixel(box, ok.x + 5, ok.y + 5); };
+        const auto face = [&] { return op.pixel(box, ok.x + 5, okY); };
         op.waitUntil([&] { return isGrey(face(), 236); });
         // A click beside the button; then a press on it, which shows once
         // the box has handled everything before it.
@@ -334,6 +383,122 @@ TEST_F(X11MessageBoxTest, AFinalLineFeedAddsNoLineButASecondLineDoes) {
     EXPECT_GT(heights[0], 0);
     EXPECT_EQ(heights[1], heights[0]);
     EXPECT_GT(heights[2], heights[0]);
+}
+
+// What the box looked like to a second client before it closed it.
+struct SeenBox {
+    int width = 0;
+    int height = 0;
+    int red = 0;
+    int shades = 0;
+    bool closed = false;
+};
+
+// Shows an error box and closes it with the given key once its sign, text
+// and button are drawn.
+SeenBox showErrorBoxAndClose(const std::string& display, const std::string& caption, KeySym key) {
+    SeenBox seen;
+    std::thread operatorThread([&] {
+        Operator op(display);
+        const Window box = op.waitForBox(caption);
+        op.waitUntil([&] {
+            seen.red = op.countPixels(box, isRed);
+            seen.shades = op.countPixels(box, {op.width / 4, 0, op.width * 3 / 4, op.height / 2},
+                                         isTextShade);
+            return seen.red > 300 && seen.shades > 50 && op.findButton(box).width > 0;
+        });
+        seen.width = op.width;
+        seen.height = op.height;
+        op.tap(key);
+        seen.closed = op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    MessageBoxA(nullptr, "ChoosePixelFormat failed\n", caption.c_str(), MB_OK | MB_ICONERROR);
+    operatorThread.join();
+    return seen;
+}
+
+// The layer reads the resources when it connects, as every X client does.
+void reconnectWithResources(Display* observer, const char* resources) {
+    const Window root = DefaultRootWindow(observer);
+    const Atom property = XInternAtom(observer, "RESOURCE_MANAGER", False);
+    if (resources != nullptr) {
+        XChangeProperty(observer, root, property, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(resources),
+                        static_cast<int>(std::strlen(resources)));
+    } else {
+        XDeleteProperty(observer, root, property);
+    }
+    XSync(observer, False);
+    x11CloseDisplay();
+    ASSERT_EQ(x11OpenDisplay(), "");
+}
+
+TEST_F(X11MessageBoxTest, AtXftDpi192TheBoxIsTwiceAsLargeAndSpaceClosesIt) {
+    const SeenBox normal = showErrorBoxAndClose(server->display(), "At 96", XK_space);
+    reconnectWithResources(observer, "*background:\tgrey\nXft.dpi:\t192\nXft.hinting:\t1\n");
+    const SeenBox large = showErrorBoxAndClose(server->display(), "At 192", XK_space);
+    reconnectWithResources(observer, "Xft.dpi:\tlarge\n");
+    const SeenBox unreadable = showErrorBoxAndClose(server->display(), "Unreadable", XK_Escape);
+    reconnectWithResources(observer, nullptr);
+    ASSERT_TRUE(normal.closed && large.closed && unreadable.closed);
+    std::printf("error box: %dx%d at 96 dpi, %dx%d at 192 dpi\n", normal.width, normal.height,
+                large.width, large.height);
+    EXPECT_NEAR(large.width, 2 * normal.width, 0.05 * normal.width);
+    EXPECT_NEAR(large.height, 2 * normal.height, 0.05 * normal.height);
+    EXPECT_NEAR(large.red, 4 * normal.red, 0.15 * 4 * normal.red) << "the sign did not scale";
+    EXPECT_GT(large.shades, normal.shades);
+    // A value that is no number is as good as none.
+    EXPECT_EQ(unreadable.width, normal.width);
+    EXPECT_EQ(unreadable.height, normal.height);
+}
+
+// With no font that fontconfig knows the box falls back to the core font
+// "fixed" and the X primitives: same texts, same keys.
+class X11MessageBoxWithoutFontsTest : public X11Test {
+protected:
+    static void SetUpTestSuite() {
+        std::ofstream(config()) << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
+        setenv("FONTCONFIG_FILE", config().c_str(), 1);
+        X11Test::SetUpTestSuite();
+    }
+    static void TearDownTestSuite() {
+        unsetenv("FONTCONFIG_FILE");
+        std::filesystem::remove(config());
+        X11Test::TearDownTestSuite();
+    }
+    static std::filesystem::path config() {
+        return std::filesystem::temp_directory_path() /
+               ("morvane-no-fonts-" + std::to_string(getpid()) + ".conf");
+    }
+};
+
+TEST_F(X11MessageBoxWithoutFontsTest, TheBoxShowsItsTextInTheCoreFontAndClosesOnSpace) {
+    const std::string said = " mouse: touch the window image for movement----- ";
+    const auto pattern = drawTextPattern(observer, "fixed", said, Rgb{0, 0, 0}, Rgb{236, 236, 236});
+    ASSERT_TRUE(pattern) << "no core font \"fixed\" on the server";
+    std::vector<PixelSpot> spots;
+    Area button;
+    bool closed = false;
+    std::thread operatorThread([&] {
+        Operator op(server->display());
+        const Window box = op.waitForBox("No fonts");
+        op.waitUntil([&] {
+            const auto picture = captureWindow(op.display(), box);
+            spots = picture ? findExactly(*picture, pattern->image) : std::vector<PixelSpot>{};
+            button = op.findButton(box);
+            return spots.size() == 1 && button.width > 0;
+        });
+        op.tap(XK_space);
+        closed = op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    MessageBoxA(nullptr, said.c_str(), "No fonts", MB_OK);
+    operatorThread.join();
+    ASSERT_EQ(spots.size(), 1u) << "the text is not in the core font";
+    EXPECT_EQ(spots[0].x + pattern->originX, 14);
+    EXPECT_EQ(button.width, 80);
+    EXPECT_TRUE(closed);
 }
 
 }  // namespace
