@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "tests/support/screenshot.h"
@@ -125,6 +126,22 @@ public:
         }
         XDestroyImage(image);
         return right < left ? Area{} : Area{left, top, right - left + 1, bottom - top + 1};
+    }
+
+    // How many different pixel values the area holds, whatever the visual.
+    std::size_t distinctValues(Window box, Area area) {
+        XImage* image = XGetImage(display_, box, area.x, area.y, static_cast<unsigned>(area.width),
+                                  static_cast<unsigned>(area.height), AllPlanes, ZPixmap);
+        std::set<unsigned long> values;
+        for (int y = 0; image != nullptr && y < area.height; ++y) {
+            for (int x = 0; x < area.width; ++x) {
+                values.insert(XGetPixel(image, x, y));
+            }
+        }
+        if (image != nullptr) {
+            XDestroyImage(image);
+        }
+        return values.size();
     }
 
     Colour pixel(Window box, int x, int y) {
@@ -499,6 +516,46 @@ TEST_F(X11MessageBoxWithoutFontsTest, TheBoxShowsItsTextInTheCoreFontAndClosesOn
     EXPECT_EQ(spots[0].x + pattern->originX, 14);
     EXPECT_EQ(button.width, 80);
     EXPECT_TRUE(closed);
+}
+
+// The text's shades in a box without a sign, once there are enough of them
+// or the wait ends; the box is closed with Return.
+std::size_t textShadesOnScreen(const std::string& display, std::size_t enough) {
+    std::size_t shades = 0;
+    std::thread operatorThread([&] {
+        Operator op(display);
+        const Window box = op.waitForBox("Depth");
+        op.waitUntil([&] {
+            shades = op.distinctValues(box, {0, 0, op.width, op.height / 3});
+            return shades >= enough;
+        });
+        op.tap(XK_Return);
+        op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    MessageBoxA(nullptr, "Shown at any depth", "Depth", MB_OK);
+    operatorThread.join();
+    return shades;
+}
+
+// 16-bit TrueColor takes the picture through its channel masks.
+class X11MessageBoxOn16BitsTest : public X11Test {
+protected:
+    static void SetUpTestSuite() { startServer("1024x768x16", {}); }
+};
+
+TEST_F(X11MessageBoxOn16BitsTest, TheTextKeepsItsAntialiasedShades) {
+    EXPECT_GT(textShadesOnScreen(server->display(), 9), 8u);
+}
+
+// A colour-mapped screen has no room for the shades: the core font look.
+class X11MessageBoxOn8BitsTest : public X11Test {
+protected:
+    static void SetUpTestSuite() { startServer("1024x768x8", {}); }
+};
+
+TEST_F(X11MessageBoxOn8BitsTest, TheBoxFallsBackToTwoColourText) {
+    EXPECT_EQ(textShadesOnScreen(server->display(), 2), 2u);
 }
 
 }  // namespace
