@@ -60,11 +60,15 @@ int dialogScaled(int atDefaultDpi, double dpi) {
 }
 
 DialogLayout layoutDialog(const DialogTextMetrics& metrics, bool withIcon, double dpi,
-                          int maxWidth) {
+                          DialogBounds bounds) {
     DialogLayout layout;
+    layout.button = buttonSize(metrics, dpi);
     const int margin = dialogScaled(kMargin, dpi);
     const int iconSide = withIcon ? dialogScaled(kIconSide, dpi) : 0;
-    const int lineCount = static_cast<int>(metrics.lineWidths.size());
+    const int roomForText = bounds.height - 3 * margin - layout.button.height;
+    const int lineCount = static_cast<int>(std::min(
+        metrics.lineWidths.size(),
+        static_cast<std::size_t>(std::max(1, roomForText / std::max(1, metrics.lineHeight)))));
     const int textHeight = metrics.lineHeight * lineCount;
     const int contentHeight = std::max(iconSide, textHeight);
 
@@ -73,7 +77,7 @@ DialogLayout layoutDialog(const DialogTextMetrics& metrics, bool withIcon, doubl
     const int captionWidth = metrics.captionWidth + 2 * margin;
     const int minWidth = dialogScaled(kMinWidth, dpi);
     layout.width =
-        std::clamp(std::max(bodyWidth, captionWidth), minWidth, std::max(minWidth, maxWidth));
+        std::clamp(std::max(bodyWidth, captionWidth), minWidth, std::max(minWidth, bounds.width));
 
     // One line beside the sign is centred on it; a taller text starts at the top.
     int baseline = margin + (contentHeight - textHeight) / 2 + metrics.ascent;
@@ -85,7 +89,6 @@ DialogLayout layoutDialog(const DialogTextMetrics& metrics, bool withIcon, doubl
         layout.icon = {margin, margin, iconSide, iconSide};
     }
 
-    layout.button = buttonSize(metrics, dpi);
     layout.button.x = (layout.width - layout.button.width) / 2;
     layout.button.y = margin + contentHeight + margin;
     layout.height = layout.button.y + layout.button.height + margin;

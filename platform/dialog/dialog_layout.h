@@ -50,10 +50,17 @@ double dialogDpiFromText(const char* text);
 // A length given at the default dpi, at this dpi.
 int dialogScaled(int atDefaultDpi, double dpi);
 
-// The box for these metrics; never wider than maxWidth (the screen's, less
-// room for a frame) unless even the minimum is.
+// The room a box may take: the screen's, less some for a frame.
+struct DialogBounds {
+    int width = 0;
+    int height = 0;
+};
+
+// The box for these metrics; never larger than the bounds unless even the
+// minimum is. Lines that do not fit get no baseline and are not drawn, so
+// the button always shows.
 DialogLayout layoutDialog(const DialogTextMetrics& metrics, bool withIcon, double dpi,
-                          int maxWidth);
+                          DialogBounds bounds);
 
 // The body's lines: split at line feeds, carriage returns dropped, and a
 // final line feed adds no empty line.

@@ -121,14 +121,15 @@ unsigned long colour(unsigned short red, unsigned short green, unsigned short bl
 // The core font does not scale, so that look stays at 96 dpi.
 void measure(MessageBox& box, const char* caption, double dpi) {
     const std::string title = caption != nullptr ? caption : "Error";
-    const int maxWidth = DisplayWidth(x11.display, x11.screen) - 28;
+    const DialogBounds bounds{DisplayWidth(x11.display, x11.screen) - 28,
+                              DisplayHeight(x11.display, x11.screen) - 28};
     if (box.desktopFont) {
         box.content.layout =
             layoutDialog(measureDialogText(*box.desktopFont, box.content.lines, title),
-                         hasIcon(box.type), dpi, maxWidth);
+                         hasIcon(box.type), dpi, bounds);
     } else {
         box.content.layout =
-            layoutDialog(measureCoreText(box, title), hasIcon(box.type), kDefaultDpi, maxWidth);
+            layoutDialog(measureCoreText(box, title), hasIcon(box.type), kDefaultDpi, bounds);
     }
     box.width = box.content.layout.width;
     box.height = box.content.layout.height;
@@ -227,7 +228,7 @@ void drawCore(const MessageBox& box) {
     }
     XSetForeground(x11.display, box.gc, box.ink);
     if (box.font != nullptr) {
-        for (std::size_t i = 0; i < box.content.lines.size(); ++i) {
+        for (std::size_t i = 0; i < layout.baselines.size(); ++i) {
             const std::string& line = box.content.lines[i];
             XDrawString(x11.display, box.window, box.gc, layout.textX, layout.baselines[i],
                         line.data(), static_cast<int>(line.size()));

@@ -33,7 +33,7 @@ DialogContent contentFor(const DialogFont& font, const char* text, DialogSign si
     content.lines = splitDialogLines(text);
     content.sign = sign;
     content.layout = layoutDialog(measureDialogText(font, content.lines, "Error"),
-                                  sign != DialogSign::none, dpi, 4000);
+                                  sign != DialogSign::none, dpi, {4000, 4000});
     return content;
 }
 
