@@ -288,7 +288,8 @@ void expectErrorText(ViewerSession& session, Window box, double dpi) {
 
 // Xft.dpi as xrdb would set it; the program reads it when it connects.
 void setXftDpi(Display* display, int dpi) {
-    const std::string resources = "Xft.dpi:\t" + std::to_string(dpi) + "\n";
+    const std::string resources =
+        "*background:\tgrey\nXft.dpi:\t" + std::to_string(dpi) + "\nXft.hinting:\t1\n";
     XChangeProperty(display, DefaultRootWindow(display),
                     XInternAtom(display, "RESOURCE_MANAGER", False), XA_STRING, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(resources.data()),

@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -400,74 +398,6 @@ TEST_F(X11MessageBoxTest, AFinalLineFeedAddsNoLineButASecondLineDoes) {
     EXPECT_GT(heights[0], 0);
     EXPECT_EQ(heights[1], heights[0]);
     EXPECT_GT(heights[2], heights[0]);
-}
-
-// What the box looked like to a second client before it closed it.
-struct SeenBox {
-    int width = 0;
-    int height = 0;
-    int red = 0;
-    int shades = 0;
-    bool closed = false;
-};
-
-// Shows an error box and closes it with the given key once its sign, text
-// and button are drawn.
-SeenBox showErrorBoxAndClose(const std::string& display, const std::string& caption, KeySym key) {
-    SeenBox seen;
-    std::thread operatorThread([&] {
-        Operator op(display);
-        const Window box = op.waitForBox(caption);
-        op.waitUntil([&] {
-            seen.red = op.countPixels(box, isRed);
-            seen.shades = op.countPixels(box, {op.width / 4, 0, op.width * 3 / 4, op.height / 2},
-                                         isTextShade);
-            return seen.red > 300 && seen.shades > 50 && op.findButton(box).width > 0;
-        });
-        seen.width = op.width;
-        seen.height = op.height;
-        op.tap(key);
-        seen.closed = op.waitUntil([&] { return !op.isOpen(box); });
-        op.closeIfOpen(box);
-    });
-    MessageBoxA(nullptr, "ChoosePixelFormat failed\n", caption.c_str(), MB_OK | MB_ICONERROR);
-    operatorThread.join();
-    return seen;
-}
-
-// The layer reads the resources when it connects, as every X client does.
-void reconnectWithResources(Display* observer, const char* resources) {
-    const Window root = DefaultRootWindow(observer);
-    const Atom property = XInternAtom(observer, "RESOURCE_MANAGER", False);
-    if (resources != nullptr) {
-        XChangeProperty(observer, root, property, XA_STRING, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(resources),
-                        static_cast<int>(std::strlen(resources)));
-    } else {
-        XDeleteProperty(observer, root, property);
-    }
-    XSync(observer, False);
-    x11CloseDisplay();
-    ASSERT_EQ(x11OpenDisplay(), "");
-}
-
-TEST_F(X11MessageBoxTest, AtXftDpi192TheBoxIsTwiceAsLargeAndSpaceClosesIt) {
-    const SeenBox normal = showErrorBoxAndClose(server->display(), "At 96", XK_space);
-    reconnectWithResources(observer, "*background:\tgrey\nXft.dpi:\t192\nXft.hinting:\t1\n");
-    const SeenBox large = showErrorBoxAndClose(server->display(), "At 192", XK_space);
-    reconnectWithResources(observer, "Xft.dpi:\tlarge\n");
-    const SeenBox unreadable = showErrorBoxAndClose(server->display(), "Unreadable", XK_Escape);
-    reconnectWithResources(observer, nullptr);
-    ASSERT_TRUE(normal.closed && large.closed && unreadable.closed);
-    std::printf("error box: %dx%d at 96 dpi, %dx%d at 192 dpi\n", normal.width, normal.height,
-                large.width, large.height);
-    EXPECT_NEAR(large.width, 2 * normal.width, 0.05 * normal.width);
-    EXPECT_NEAR(large.height, 2 * normal.height, 0.05 * normal.height);
-    EXPECT_NEAR(large.red, 4 * normal.red, 0.15 * 4 * normal.red) << "the sign did not scale";
-    EXPECT_GT(large.shades, normal.shades);
-    // A value that is no number is as good as none.
-    EXPECT_EQ(unreadable.width, normal.width);
-    EXPECT_EQ(unreadable.height, normal.height);
 }
 
 // With no font that fontconfig knows the box falls back to the core font
