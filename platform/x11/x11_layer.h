@@ -149,9 +149,3 @@ IconImage x11ParseXpm(const char* const* lines, std::size_t lineCount);
 const IconImage& x11ProgramIcon();
 HICON x11ProgramIconHandle();
 void x11SetIconProperty(Window xwindow, HICON icon);
-
-// The message box's OK button inside a box of the given size.
-struct BoxRect {
-    int x, y, width, height;
-};
-BoxRect x11MessageBoxButton(int boxWidth, int boxHeight);

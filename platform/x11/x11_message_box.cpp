@@ -1,40 +1,45 @@
 // MessageBoxA as a modal X dialog: a small window of its own titled with the
-// caption, the text in the core font "fixed", an information or error sign
-// drawn with X primitives, and one OK button. Return, Esc, a click on OK or
-// the window manager's close button dismiss it; it returns only then.
-// Events for the program's windows that arrive meanwhile go to their queue.
+// caption, an information or error sign, the text and one OK button, laid
+// out and drawn by platform/dialog in the desktop's sans-serif font at the
+// Xft.dpi resource's scale, and shown here with XPutImage. Return, Space,
+// Esc, a click on OK or the window manager's close button dismiss it; it
+// returns only then. Events for the program's windows that arrive meanwhile
+// go to their queue.
 //
-// Depends on: Xlib, the core font "fixed" (without it the box still works,
-// only without text).
+// Depends on: Xlib (Xrm for Xft.dpi), platform/dialog (FreeType and
+// fontconfig). Without a usable font, or on a screen that is not TrueColor,
+// it draws as before with X primitives and the core font "fixed" at 96 dpi;
+// without that font too, the box still works, only without text.
 // Cannot: buttons other than OK, text wrapping, or input methods.
 #include "platform/x11/x11_layer.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xresource.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/dialog/dialog_render.h"
+
 namespace {
 
-constexpr int kMargin = 14;
-constexpr int kIconSide = 32;
-constexpr int kButtonWidth = 80;
-constexpr int kButtonHeight = 26;
-constexpr int kMinWidth = 200;
+constexpr int kCoreLineWidth = 2;  // the button's outline in the core-font look
 
 struct MessageBox {
     Window window = None;
     GC gc = nullptr;
-    XFontStruct* font = nullptr;
-    std::vector<std::string> lines;
+    XFontStruct* font = nullptr;  // the core font, when drawing without a picture
+    DialogFontHandle desktopFont;
+    DialogContent content;
+    DialogPixels pixels;
     UINT type = 0;
     int width = 0;
     int height = 0;
-    int lineHeight = 13;
-    int ascent = 10;
     bool buttonHeld = false;
     bool closed = false;
     unsigned long face = 0;  // dialog background
@@ -50,27 +55,56 @@ bool hasIcon(UINT type) {
 bool isError(UINT type) {
     return (type & 0xF0) == MB_ICONERROR;
 }
-
-std::vector<std::string> splitLines(const char* text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (const char* c = text != nullptr ? text : ""; *c != '\0'; ++c) {
-        if (*c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else if (*c != '\r') {
-            line += *c;
-        }
+DialogSign signOf(UINT type) {
+    if (!hasIcon(type)) {
+        return DialogSign::none;
     }
-    if (!line.empty() || lines.empty()) {
-        lines.push_back(line);  // a final line feed adds no empty line
-    }
-    return lines;
+    return isError(type) ? DialogSign::error : DialogSign::information;
 }
 
-int textWidth(const MessageBox& box, const std::string& line) {
+// Xft.dpi from the resources the connection was opened with; 96 without it.
+double resourceDpi() {
+    const char* resources = XResourceManagerString(x11.display);
+    if (resources == nullptr) {
+        return kDefaultDpi;
+    }
+    XrmInitialize();
+    XrmDatabase database = XrmGetStringDatabase(resources);
+    char* type = nullptr;
+    XrmValue value{};
+    double dpi = kDefaultDpi;
+    if (database != nullptr && XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) &&
+        value.addr != nullptr) {
+        dpi = dialogDpiFromText(std::string(value.addr, value.size).c_str());
+    }
+    if (database != nullptr) {
+        XrmDestroyDatabase(database);
+    }
+    return dpi;
+}
+
+// The picture is shown through the visual's channel masks, so any TrueColor
+// depth takes it; colour maps would need a colour per antialiased shade.
+bool screenTakesPictures() {
+    const Visual* visual = DefaultVisual(x11.display, x11.screen);
+    return visual->c_class == TrueColor;
+}
+
+int coreTextWidth(const MessageBox& box, const std::string& line) {
     const int length = static_cast<int>(line.size());
     return box.font != nullptr ? XTextWidth(box.font, line.data(), length) : 6 * length;
+}
+
+DialogTextMetrics measureCoreText(const MessageBox& box, const std::string& caption) {
+    DialogTextMetrics metrics;
+    for (const std::string& line : box.content.lines) {
+        metrics.lineWidths.push_back(coreTextWidth(box, line));
+    }
+    metrics.captionWidth = coreTextWidth(box, caption);
+    metrics.labelWidth = coreTextWidth(box, kDialogButtonLabel);
+    metrics.ascent = box.font != nullptr ? box.font->ascent : 10;
+    metrics.lineHeight = box.font != nullptr ? box.font->ascent + box.font->descent : 13;
+    return metrics;
 }
 
 unsigned long colour(unsigned short red, unsigned short green, unsigned short blue,
@@ -84,27 +118,70 @@ unsigned long colour(unsigned short red, unsigned short green, unsigned short bl
                                                                                   : fallback;
 }
 
-void measure(MessageBox& box) {
-    if (box.font != nullptr) {
-        box.ascent = box.font->ascent;
-        box.lineHeight = box.font->ascent + box.font->descent;
+// The core font does not scale, so that look stays at 96 dpi.
+void measure(MessageBox& box, const char* caption, double dpi) {
+    const std::string title = caption != nullptr ? caption : "Error";
+    const DialogBounds bounds{DisplayWidth(x11.display, x11.screen) - 28,
+                              DisplayHeight(x11.display, x11.screen) - 28};
+    if (box.desktopFont) {
+        box.content.layout =
+            layoutDialog(measureDialogText(*box.desktopFont, box.content.lines, title),
+                         hasIcon(box.type), dpi, bounds);
+    } else {
+        box.content.layout =
+            layoutDialog(measureCoreText(box, title), hasIcon(box.type), kDefaultDpi, bounds);
     }
-    int textSpan = 0;
-    for (const std::string& line : box.lines) {
-        textSpan = std::max(textSpan, textWidth(box, line));
+    box.width = box.content.layout.width;
+    box.height = box.content.layout.height;
+}
+
+// One channel of an xRGB word placed under a visual's mask.
+unsigned long toChannel(std::uint32_t xrgb, int shift, unsigned long mask) {
+    const unsigned long value = (xrgb >> shift) & 0xff;
+    const int low = std::countr_zero(mask);
+    const int bits = std::popcount(mask);
+    const unsigned long scaled = bits >= 8 ? value << (bits - 8) : value >> (8 - bits);
+    return (scaled << low) & mask;
+}
+
+// Copies part of the picture to the window through an XImage of the screen's
+// own format; XPutPixel takes care of depth and byte order.
+void showPixels(const MessageBox& box, const DialogRect& area) {
+    Visual* visual = DefaultVisual(x11.display, x11.screen);
+    const auto width = static_cast<unsigned>(area.width);
+    const auto height = static_cast<unsigned>(area.height);
+    XImage* image = XCreateImage(x11.display, visual,
+                                 static_cast<unsigned>(DefaultDepth(x11.display, x11.screen)),
+                                 ZPixmap, 0, nullptr, width, height, 32, 0);
+    if (image == nullptr) {
+        return;
     }
-    const int textHeight = box.lineHeight * static_cast<int>(box.lines.size());
-    const int iconSpan = hasIcon(box.type) ? kIconSide + kMargin : 0;
-    const int screenWidth = DisplayWidth(x11.display, x11.screen);
-    box.width = std::clamp(2 * kMargin + iconSpan + textSpan, kMinWidth,
-                           std::max(kMinWidth, screenWidth - 2 * kMargin));
-    box.height =
-        3 * kMargin + std::max(hasIcon(box.type) ? kIconSide : 0, textHeight) + kButtonHeight;
+    image->data =
+        static_cast<char*>(std::calloc(static_cast<std::size_t>(image->bytes_per_line), height));
+    if (image->data == nullptr) {
+        XDestroyImage(image);
+        return;
+    }
+    for (int y = 0; y < area.height; ++y) {
+        for (int x = 0; x < area.width; ++x) {
+            const std::size_t at =
+                static_cast<std::size_t>(area.y + y) * box.pixels.width + (area.x + x);
+            const std::uint32_t xrgb = box.pixels.xrgb[at];
+            XPutPixel(image, x, y,
+                      toChannel(xrgb, 16, visual->red_mask) |
+                          toChannel(xrgb, 8, visual->green_mask) |
+                          toChannel(xrgb, 0, visual->blue_mask));
+        }
+    }
+    XPutImage(x11.display, box.window, box.gc, image, 0, 0, area.x, area.y, width, height);
+    XDestroyImage(image);
 }
 
 void drawErrorSign(const MessageBox& box, int x, int y) {
+    const int side = box.content.layout.icon.width;
     XSetForeground(x11.display, box.gc, box.signColour);
-    XFillArc(x11.display, box.window, box.gc, x, y, kIconSide, kIconSide, 0, 360 * 64);
+    XFillArc(x11.display, box.window, box.gc, x, y, static_cast<unsigned>(side),
+             static_cast<unsigned>(side), 0, 360 * 64);
     XSetForeground(x11.display, box.gc, box.white);
     XSetLineAttributes(x11.display, box.gc, 4, LineSolid, CapRound, JoinRound);
     XDrawLine(x11.display, box.window, box.gc, x + 10, y + 10, x + 22, y + 22);
@@ -113,52 +190,69 @@ void drawErrorSign(const MessageBox& box, int x, int y) {
 }
 
 void drawInformationSign(const MessageBox& box, int x, int y) {
+    const int side = box.content.layout.icon.width;
     XSetForeground(x11.display, box.gc, box.signColour);
-    XFillArc(x11.display, box.window, box.gc, x, y, kIconSide, kIconSide, 0, 360 * 64);
+    XFillArc(x11.display, box.window, box.gc, x, y, static_cast<unsigned>(side),
+             static_cast<unsigned>(side), 0, 360 * 64);
     XSetForeground(x11.display, box.gc, box.white);
     XFillArc(x11.display, box.window, box.gc, x + 13, y + 6, 6, 6, 0, 360 * 64);
     XFillRectangle(x11.display, box.window, box.gc, x + 13, y + 14, 6, 12);
 }
 
-void drawButton(const MessageBox& box) {
-    const BoxRect r = x11MessageBoxButton(box.width, box.height);
+void drawCoreButton(const MessageBox& box) {
+    const DialogLayout& layout = box.content.layout;
+    const DialogRect& r = layout.button;
     XSetForeground(x11.display, box.gc, box.buttonHeld ? box.shadow : box.face);
     XFillRectangle(x11.display, box.window, box.gc, r.x, r.y, static_cast<unsigned>(r.width),
                    static_cast<unsigned>(r.height));
     XSetForeground(x11.display, box.gc, box.ink);
-    XSetLineAttributes(x11.display, box.gc, 2, LineSolid, CapButt, JoinMiter);
+    XSetLineAttributes(x11.display, box.gc, kCoreLineWidth, LineSolid, CapButt, JoinMiter);
     XDrawRectangle(x11.display, box.window, box.gc, r.x + 1, r.y + 1,
                    static_cast<unsigned>(r.width - 2), static_cast<unsigned>(r.height - 2));
     XSetLineAttributes(x11.display, box.gc, 1, LineSolid, CapButt, JoinMiter);
-    const std::string label = "OK";
-    const int labelX = r.x + (r.width - textWidth(box, label)) / 2;
-    const int labelY = r.y + (r.height - box.lineHeight) / 2 + box.ascent;
     if (box.font != nullptr) {
-        XDrawString(x11.display, box.window, box.gc, labelX, labelY, label.data(), 2);
+        XDrawString(x11.display, box.window, box.gc, layout.labelX, layout.labelBaseline,
+                    kDialogButtonLabel, static_cast<int>(std::strlen(kDialogButtonLabel)));
     }
 }
 
-void draw(const MessageBox& box) {
+void drawCore(const MessageBox& box) {
+    const DialogLayout& layout = box.content.layout;
     XClearWindow(x11.display, box.window);
-    int textX = kMargin;
     if (hasIcon(box.type)) {
         if (isError(box.type)) {
-            drawErrorSign(box, kMargin, kMargin);
+            drawErrorSign(box, layout.icon.x, layout.icon.y);
         } else {
-            drawInformationSign(box, kMargin, kMargin);
+            drawInformationSign(box, layout.icon.x, layout.icon.y);
         }
-        textX += kIconSide + kMargin;
     }
     XSetForeground(x11.display, box.gc, box.ink);
     if (box.font != nullptr) {
-        int baseline = kMargin + box.ascent;
-        for (const std::string& line : box.lines) {
-            XDrawString(x11.display, box.window, box.gc, textX, baseline, line.data(),
-                        static_cast<int>(line.size()));
-            baseline += box.lineHeight;
+        for (std::size_t i = 0; i < layout.baselines.size(); ++i) {
+            const std::string& line = box.content.lines[i];
+            XDrawString(x11.display, box.window, box.gc, layout.textX, layout.baselines[i],
+                        line.data(), static_cast<int>(line.size()));
         }
     }
-    drawButton(box);
+    drawCoreButton(box);
+}
+
+void draw(const MessageBox& box) {
+    if (box.desktopFont) {
+        showPixels(box, {0, 0, box.pixels.width, box.pixels.height});
+    } else {
+        drawCore(box);
+    }
+    XFlush(x11.display);
+}
+
+void drawButton(MessageBox& box) {
+    if (box.desktopFont) {
+        renderDialogButton(box.pixels, box.content, *box.desktopFont, box.buttonHeld);
+        showPixels(box, box.content.layout.button);
+    } else {
+        drawCoreButton(box);
+    }
     XFlush(x11.display);
 }
 
@@ -227,8 +321,7 @@ void createWindow(MessageBox& box, HWND owner, const char* caption) {
 }
 
 bool insideButton(const MessageBox& box, int x, int y) {
-    const BoxRect r = x11MessageBoxButton(box.width, box.height);
-    return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
+    return box.content.layout.button.contains(x, y);
 }
 
 // Without a window manager focus follows the pointer; a box the user has to
@@ -301,20 +394,25 @@ void destroy(MessageBox& box) {
 
 }  // namespace
 
-BoxRect x11MessageBoxButton(int boxWidth, int boxHeight) {
-    return BoxRect{(boxWidth - kButtonWidth) / 2, boxHeight - kMargin - kButtonHeight, kButtonWidth,
-                   kButtonHeight};
-}
-
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (x11Display() == nullptr) {
         return 0;
     }
     MessageBox box;
     box.type = type;
-    box.lines = splitLines(text);
-    box.font = XLoadQueryFont(x11.display, "fixed");
-    measure(box);
+    box.content.lines = splitDialogLines(text);
+    box.content.sign = signOf(type);
+    const double dpi = resourceDpi();
+    if (screenTakesPictures()) {
+        box.desktopFont = openDesktopFont(dpi);
+    }
+    if (!box.desktopFont) {
+        box.font = XLoadQueryFont(x11.display, "fixed");
+    }
+    measure(box, caption, dpi);
+    if (box.desktopFont) {
+        box.pixels = renderDialog(box.content, *box.desktopFont, false);
+    }
     createWindow(box, owner, caption);
     XMapRaised(x11.display, box.window);
     XFlush(x11.display);

@@ -4,10 +4,12 @@
 // gtest before Xlib, whose None and Bool macros break it.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 
 #include "app/shell.h"
@@ -25,17 +27,17 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// How the Linux message box draws its text: XDrawString in the core font
-// "fixed", black on the box's face, from a 14-pixel margin, or to the right
-// of the 32-pixel sign and a second margin when it has one.
-constexpr const char* kBoxFont = "fixed";
+// How the Linux message box draws its text: in the desktop's sans-serif
+// font at the Xft.dpi resource's size, black on the box's face, from a
+// 14-pixel margin, or to the right of the 32-pixel sign and a second margin
+// when it has one (at 96 dpi; all of it scales with the dpi).
 constexpr Rgb kBoxInk{0, 0, 0};
 constexpr Rgb kBoxFace{236, 236, 236};
 constexpr int kBoxMargin = 14;
 constexpr int kBoxTextAfterSign = kBoxMargin + 32 + kBoxMargin;
 
-std::optional<TextPattern> boxLine(Display* display, const std::string& line) {
-    return drawTextPattern(display, kBoxFont, line, kBoxInk, kBoxFace);
+std::optional<TextPattern> boxLine(const std::string& line, double dpi = 96) {
+    return drawDialogTextPattern(line, dpi, kBoxInk, kBoxFace);
 }
 
 // A picture of the box in which the line shows. The box may be redrawn
@@ -62,8 +64,8 @@ TEST(ShellEndToEnd, NoticeShowsItsTextWithBothBlanks) {
     ASSERT_TRUE(session.launch());
     const auto notice = session.waitForBox(kNoticeCaption);
     ASSERT_TRUE(notice);
-    const auto text = boxLine(session.display(), kUsageNotice);
-    ASSERT_TRUE(text) << "no core font \"" << kBoxFont << "\" on the server";
+    const auto text = boxLine(kUsageNotice);
+    ASSERT_TRUE(text) << "no sans-serif font from fontconfig";
     const auto picture = waitForLine(session, *notice, *text);
     ASSERT_TRUE(picture) << "the notice does not show \"" << kUsageNotice << "\""
                          << keepBox(session, *notice, "notice");
@@ -77,8 +79,7 @@ TEST(ShellEndToEnd, NoticeShowsItsTextWithBothBlanks) {
     EXPECT_EQ(picture->width - (penX + text->advance), kBoxMargin)
         << "the box is not sized to the line with its trailing blank";
 
-    const auto otherText =
-        boxLine(session.display(), " mouse: touch the window image for motion----- ");
+    const auto otherText = boxLine(" mouse: touch the window image for motion----- ");
     ASSERT_TRUE(otherText);
     EXPECT_TRUE(findExactly(*picture, otherText->image).empty());
 }
@@ -268,31 +269,56 @@ TEST(ShellEndToEnd, WithUnreachableDisplayOneLineAndStatusOne) {
     expectOneLineAndStatusOne(std::string(":nonexistent"), ":nonexistent");
 }
 
-// The box says "ChoosePixelFormat failed\n": one line, whose final line feed
-// ends it rather than being drawn ("fixed" has a glyph for it).
-void expectErrorText(ViewerSession& session, Window box) {
+// The box says "ChoosePixelFormat failed\n": one line beside the sign.
+void expectErrorText(ViewerSession& session, Window box, double dpi) {
     const std::string said = "ChoosePixelFormat failed";
-    const auto text = boxLine(session.display(), said);
-    ASSERT_TRUE(text) << "no core font \"" << kBoxFont << "\" on the server";
+    const auto text = boxLine(said, dpi);
+    ASSERT_TRUE(text) << "no sans-serif font from fontconfig";
     const auto picture = waitForLine(session, box, *text);
-    ASSERT_TRUE(picture) << "the error box does not show \"" << said << "\""
+    ASSERT_TRUE(picture) << "the error box does not show \"" << said << "\" at " << dpi << " dpi"
                          << keepBox(session, box, "error");
     const auto spots = findExactly(*picture, text->image);
     ASSERT_EQ(spots.size(), 1u);
-    EXPECT_EQ(spots[0].x + text->originX, kBoxTextAfterSign);
+    EXPECT_EQ(spots[0].x + text->originX, static_cast<int>(kBoxTextAfterSign * dpi / 96));
 
-    const auto withLineFeedGlyph = boxLine(session.display(), said + "\n");
-    ASSERT_TRUE(withLineFeedGlyph);
-    ASSERT_NE(withLineFeedGlyph->image, text->image) << "the font draws nothing for a line feed";
-    EXPECT_TRUE(findExactly(*picture, withLineFeedGlyph->image).empty())
-        << "the final line feed was drawn as a glyph";
-    const auto otherText = boxLine(session.display(), "SetPixelFormat failed");
+    const auto otherText = boxLine("SetPixelFormat failed", dpi);
     ASSERT_TRUE(otherText);
     EXPECT_TRUE(findExactly(*picture, otherText->image).empty());
 }
 
-TEST(ShellEndToEnd, WithoutGlxErrorBoxBeforeAnyWindowThenStatusOne) {
+// Xft.dpi as xrdb would set it; the program reads it when it connects.
+void setXftDpi(Display* display, int dpi) {
+    const std::string resources =
+        "*background:\tgrey\nXft.dpi:\t" + std::to_string(dpi) + "\nXft.hinting:\t1\n";
+    XChangeProperty(display, DefaultRootWindow(display),
+                    XInternAtom(display, "RESOURCE_MANAGER", False), XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources.data()),
+                    static_cast<int>(resources.size()));
+    XSync(display, False);
+}
+
+struct BoxSizes {
+    WindowGeometry notice;
+    WindowGeometry error;
+    int signPixels = 0;
+};
+
+// Keys that close a box, with the pointer over it so that it has the focus.
+void closeWithKey(ViewerSession& session, Window box, KeySym key) {
+    const auto geometry = windowGeometry(session.display(), box);
+    movePointerInto(session.display(), box, geometry ? geometry->width / 2 : 0,
+                    geometry ? geometry->height / 2 : 0);
+    tapKey(session.display(), key);
+}
+
+// The program on a server without GLX: the notice, then the error box with
+// its sign and text, and the exit status 1 once the box is closed.
+void runWithoutGlx(int dpi, BoxSizes& sizes) {
     ViewerSession session("1280x1024x24", {"-extension", "GLX"});
+    ASSERT_TRUE(session.connected());
+    if (dpi != 96) {
+        setXftDpi(session.display(), dpi);
+    }
     ASSERT_TRUE(session.launch());
     const auto notice = session.waitForBox(kNoticeCaption);
     ASSERT_TRUE(notice);
@@ -300,7 +326,12 @@ TEST(ShellEndToEnd, WithoutGlxErrorBoxBeforeAnyWindowThenStatusOne) {
     const auto noticePicture = captureWindow(session.display(), *notice);
     ASSERT_TRUE(noticePicture);
     EXPECT_EQ(countColourful(*noticePicture), 0);
-    session.dismissWithReturn(*notice);
+    sizes.notice = windowGeometry(session.display(), *notice).value_or(WindowGeometry{});
+    if (dpi == 96) {
+        session.dismissWithReturn(*notice);
+    } else {
+        closeWithKey(session, *notice, XK_space);
+    }
     const auto box = session.waitForBox("Error");
     ASSERT_TRUE(box) << "no box captioned \"Error\"";
     EXPECT_FALSE(session.mainWindow()) << "main window shown despite the failure";
@@ -315,14 +346,45 @@ TEST(ShellEndToEnd, WithoutGlxErrorBoxBeforeAnyWindowThenStatusOne) {
             return picture;
         },
         kLongWait, 50ms);
-    EXPECT_TRUE(errorPicture) << "no error sign in the box";
-    expectErrorText(session, *box);
+    ASSERT_TRUE(errorPicture) << "no error sign in the box";
+    sizes.signPixels = countColourful(*errorPicture);
+    sizes.error = windowGeometry(session.display(), *box).value_or(WindowGeometry{});
+    expectErrorText(session, *box, dpi);
 
-    ASSERT_TRUE(session.clickOk(*box)) << "no OK button in the error box";
+    if (dpi == 96) {
+        ASSERT_TRUE(session.clickOk(*box)) << "no OK button in the error box";
+    } else {
+        closeWithKey(session, *box, XK_Escape);
+    }
     const auto ended = session.program().waitForExit(kLongWait);
     ASSERT_TRUE(ended) << "still running after the error box";
     EXPECT_TRUE(ended->exited);
     EXPECT_EQ(ended->status, 1);
+}
+
+TEST(ShellEndToEnd, WithoutGlxErrorBoxBeforeAnyWindowThenStatusOne) {
+    BoxSizes sizes;
+    runWithoutGlx(96, sizes);
+}
+
+// Xft.dpi 192: both boxes, their text and the sign twice the size; Space and
+// Esc close them.
+TEST(ShellEndToEnd, AtXftDpi192BothBoxesAreTwiceTheirSizeAt96) {
+    BoxSizes normal;
+    runWithoutGlx(96, normal);
+    ASSERT_FALSE(HasFatalFailure());
+    BoxSizes large;
+    runWithoutGlx(192, large);
+    ASSERT_FALSE(HasFatalFailure());
+    std::printf("notice %dx%d, error box %dx%d at 96 dpi; notice %dx%d, error box %dx%d at 192\n",
+                normal.notice.width, normal.notice.height, normal.error.width, normal.error.height,
+                large.notice.width, large.notice.height, large.error.width, large.error.height);
+    for (const auto& [small, big] :
+         {std::pair{normal.notice, large.notice}, std::pair{normal.error, large.error}}) {
+        EXPECT_NEAR(big.width, 2 * small.width, 0.05 * small.width);
+        EXPECT_NEAR(big.height, 2 * small.height, 0.05 * small.height);
+    }
+    EXPECT_NEAR(large.signPixels, 4 * normal.signPixels, 0.15 * 4 * normal.signPixels);
 }
 
 }  // namespace

@@ -6,8 +6,17 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <thread>
+
+#include "tests/support/screenshot.h"
+#include "tests/support/text_match.h"
 
 namespace {
 
@@ -30,6 +39,14 @@ bool isInk(Colour c) {
 bool isGrey(Colour c, unsigned level) {
     return c.red + 3 >= level && c.red <= level + 3 && c.green + 3 >= level && c.green <= level + 3;
 }
+// Antialiased black text on the light face: the greys strictly between them.
+bool isTextShade(Colour c) {
+    return c.red == c.green && c.green == c.blue && c.red > 20 && c.red < 220;
+}
+
+struct Area {
+    int x = 0, y = 0, width = 0, height = 0;
+};
 
 // A second client that finds the box, reads it and answers it.
 class Operator {
@@ -68,19 +85,61 @@ public:
     }
 
     int countPixels(Window box, const std::function<bool(Colour)>& wanted) {
-        XImage* image = XGetImage(display_, box, 0, 0, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        return countPixels(box, {0, 0, width, height}, wanted);
+    }
+    int countPixels(Window box, Area area, const std::function<bool(Colour)>& wanted) {
+        XImage* image = XGetImage(display_, box, area.x, area.y, static_cast<unsigned>(area.width),
+                                  static_cast<unsigned>(area.height), AllPlanes, ZPixmap);
         if (image == nullptr) {
             return 0;
         }
         int count = 0;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
+        for (int y = 0; y < area.height; ++y) {
+            for (int x = 0; x < area.width; ++x) {
                 count += wanted(colourOf(XGetPixel(image, x, y))) ? 1 : 0;
             }
         }
         XDestroyImage(image);
         return count;
+    }
+
+    // The OK button: what is dark in the lower half is its outline and label.
+    Area findButton(Window box) {
+        XImage* image = XGetImage(display_, box, 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            return {};
+        }
+        int left = width, top = height, right = -1, bottom = -1;
+        for (int y = height / 2; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const Colour c = colourOf(XGetPixel(image, x, y));
+                if (c.red < 80 && c.green < 80 && c.blue < 80) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+        }
+        XDestroyImage(image);
+        return right < left ? Area{} : Area{left, top, right - left + 1, bottom - top + 1};
+    }
+
+    // How many different pixel values the area holds, whatever the visual.
+    std::size_t distinctValues(Window box, Area area) {
+        XImage* image = XGetImage(display_, box, area.x, area.y, static_cast<unsigned>(area.width),
+                                  static_cast<unsigned>(area.height), AllPlanes, ZPixmap);
+        std::set<unsigned long> values;
+        for (int y = 0; image != nullptr && y < area.height; ++y) {
+            for (int x = 0; x < area.width; ++x) {
+                values.insert(XGetPixel(image, x, y));
+            }
+        }
+        if (image != nullptr) {
+            XDestroyImage(image);
+        }
+        return values.size();
     }
 
     Colour pixel(Window box, int x, int y) {
@@ -217,12 +276,15 @@ TEST_F(X11MessageBoxTest, AnInformationBoxShowsABlueSignNoRedAndClosesOnEscape) 
     Window box = None;
     int blue = 0;
     int red = -1;
+    int shades = 0;
     Window transient = 1;
     std::thread operatorThread([&] {
         Operator op(server->display());
         box = op.waitForBox("Notice");
         op.waitUntil([&] { return (blue = op.countPixels(box, isBlue)) > 300; });
         red = op.countPixels(box, isRed);
+        // Right of the sign and above the button: only the text is there.
+        shades = op.countPixels(box, {14 + 32 + 14, 0, op.width - 60, op.height / 2}, isTextShade);
         transient = op.transientFor(box);
         dismissSent = true;
         op.tap(XK_Escape);
@@ -237,6 +299,7 @@ TEST_F(X11MessageBoxTest, AnInformationBoxShowsABlueSignNoRedAndClosesOnEscape) 
     EXPECT_EQ(result, IDOK);
     EXPECT_GT(blue, 300);
     EXPECT_EQ(red, 0);
+    EXPECT_GT(shades, 100) << "the text is not antialiased";
     EXPECT_EQ(transient, Window(None));
 }
 
@@ -247,10 +310,11 @@ TEST_F(X11MessageBoxTest, OnlyAClickThatPressesAndReleasesOnOkCloses) {
     std::thread operatorThread([&] {
         Operator op(server->display());
         const Window box = op.waitForBox("Click");
-        const BoxRect ok = x11MessageBoxButton(op.width, op.height);
+        Area ok;
+        op.waitUntil([&] { return (ok = op.findButton(box)).width > 40; });
         const int okX = ok.x + ok.width / 2;
         const int okY = ok.y + ok.height / 2;
-        const auto face = [&] { return op.pixel(box, ok.x + 5, ok.y + 5); };
+        const auto face = [&] { return op.pixel(box, ok.x + 5, okY); };
         op.waitUntil([&] { return isGrey(face(), 236); });
         // A click beside the button; then a press on it, which shows once
         // the box has handled everything before it.
@@ -334,6 +398,94 @@ TEST_F(X11MessageBoxTest, AFinalLineFeedAddsNoLineButASecondLineDoes) {
     EXPECT_GT(heights[0], 0);
     EXPECT_EQ(heights[1], heights[0]);
     EXPECT_GT(heights[2], heights[0]);
+}
+
+// With no font that fontconfig knows the box falls back to the core font
+// "fixed" and the X primitives: same texts, same keys.
+class X11MessageBoxWithoutFontsTest : public X11Test {
+protected:
+    static void SetUpTestSuite() {
+        std::ofstream(config()) << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
+        setenv("FONTCONFIG_FILE", config().c_str(), 1);
+        X11Test::SetUpTestSuite();
+    }
+    static void TearDownTestSuite() {
+        unsetenv("FONTCONFIG_FILE");
+        std::filesystem::remove(config());
+        X11Test::TearDownTestSuite();
+    }
+    static std::filesystem::path config() {
+        return std::filesystem::temp_directory_path() /
+               ("morvane-no-fonts-" + std::to_string(getpid()) + ".conf");
+    }
+};
+
+TEST_F(X11MessageBoxWithoutFontsTest, TheBoxShowsItsTextInTheCoreFontAndClosesOnSpace) {
+    const std::string said = " mouse: touch the window image for movement----- ";
+    const auto pattern = drawTextPattern(observer, "fixed", said, Rgb{0, 0, 0}, Rgb{236, 236, 236});
+    ASSERT_TRUE(pattern) << "no core font \"fixed\" on the server";
+    std::vector<PixelSpot> spots;
+    Area button;
+    bool closed = false;
+    std::thread operatorThread([&] {
+        Operator op(server->display());
+        const Window box = op.waitForBox("No fonts");
+        op.waitUntil([&] {
+            const auto picture = captureWindow(op.display(), box);
+            spots = picture ? findExactly(*picture, pattern->image) : std::vector<PixelSpot>{};
+            button = op.findButton(box);
+            return spots.size() == 1 && button.width > 0;
+        });
+        op.tap(XK_space);
+        closed = op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    MessageBoxA(nullptr, said.c_str(), "No fonts", MB_OK);
+    operatorThread.join();
+    ASSERT_EQ(spots.size(), 1u) << "the text is not in the core font";
+    EXPECT_EQ(spots[0].x + pattern->originX, 14);
+    EXPECT_EQ(button.width, 80);
+    EXPECT_TRUE(closed);
+}
+
+// The text's shades in a box without a sign, once there are enough of them
+// or the wait ends; the box is closed with Return.
+std::size_t textShadesOnScreen(const std::string& display, std::size_t enough) {
+    std::size_t shades = 0;
+    std::thread operatorThread([&] {
+        Operator op(display);
+        const Window box = op.waitForBox("Depth");
+        op.waitUntil([&] {
+            shades = op.distinctValues(box, {0, 0, op.width, op.height / 3});
+            return shades >= enough;
+        });
+        op.tap(XK_Return);
+        op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    MessageBoxA(nullptr, "Shown at any depth", "Depth", MB_OK);
+    operatorThread.join();
+    return shades;
+}
+
+// 16-bit TrueColor takes the picture through its channel masks.
+class X11MessageBoxOn16BitsTest : public X11Test {
+protected:
+    static void SetUpTestSuite() { startServer("1024x768x16", {}); }
+};
+
+TEST_F(X11MessageBoxOn16BitsTest, TheTextKeepsItsAntialiasedShades) {
+    EXPECT_GT(textShadesOnScreen(server->display(), 9), 8u);
+}
+
+// A colour-mapped screen has no room for the shades: the core font look.
+class X11MessageBoxOn8BitsTest : public X11Test {
+protected:
+    static void SetUpTestSuite() { startServer("1024x768x8", {}); }
+};
+
+TEST_F(X11MessageBoxOn8BitsTest, TheBoxFallsBackToTwoColourText) {
+    EXPECT_EQ(textShadesOnScreen(server->display(), 2), 2u);
 }
 
 }  // namespace

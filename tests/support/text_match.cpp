@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/dialog/dialog_text.h"
 #include "tests/support/screenshot.h"
 
 namespace {
@@ -67,6 +68,29 @@ bool matchesAt(const RgbImage& picture, const RgbImage& pattern, int left, int t
     return true;
 }
 
+// The drawing cut down to its inked pixels, with the pen's start kept.
+std::optional<TextPattern> trimToInk(const RgbImage& drawn, int penX, int baselineY, int advance) {
+    // The paper is compared as read back, not as asked for: the server may
+    // have given the nearest colour it has.
+    const Rgb readPaper = drawn.at(0, 0);
+    int left = drawn.width, top = drawn.height, right = -1, bottom = -1;
+    for (int y = 0; y < drawn.height; ++y) {
+        for (int x = 0; x < drawn.width; ++x) {
+            if (drawn.at(x, y) != readPaper) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (right < left) {
+        return std::nullopt;
+    }
+    return TextPattern{crop(drawn, left, top, right - left + 1, bottom - top + 1), penX - left,
+                       baselineY - top, advance};
+}
+
 }  // namespace
 
 std::optional<TextPattern> drawTextPattern(Display* display, const std::string& fontName,
@@ -82,25 +106,28 @@ std::optional<TextPattern> drawTextPattern(Display* display, const std::string& 
     if (!drawn || drawn->empty()) {
         return std::nullopt;
     }
-    // The paper is compared as read back, not as asked for: the server may
-    // have given the nearest colour it has.
-    const Rgb readPaper = drawn->at(0, 0);
-    int left = drawn->width, top = drawn->height, right = -1, bottom = -1;
-    for (int y = 0; y < drawn->height; ++y) {
-        for (int x = 0; x < drawn->width; ++x) {
-            if (drawn->at(x, y) != readPaper) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-        }
-    }
-    if (right < left) {
+    return trimToInk(*drawn, kPad, kPad + ascent, advance);
+}
+
+std::optional<TextPattern> drawDialogTextPattern(const std::string& line, double dpi, Rgb ink,
+                                                 Rgb paper) {
+    const DialogFontHandle font = openDesktopFont(dpi);
+    if (!font) {
         return std::nullopt;
     }
-    return TextPattern{crop(*drawn, left, top, right - left + 1, bottom - top + 1), kPad - left,
-                       kPad + ascent - top, advance};
+    const int advance = textAdvance(*font, line);
+    const int ascent = fontAscent(*font);
+    DialogPixels pixels = makeDialogPixels(advance + 2 * kPad, fontLineHeight(*font) + 2 * kPad,
+                                           dialogRgb(paper.r, paper.g, paper.b));
+    drawText(pixels, *font, kPad, kPad + ascent, line, dialogRgb(ink.r, ink.g, ink.b));
+    RgbImage drawn;
+    drawn.width = pixels.width;
+    drawn.height = pixels.height;
+    for (const std::uint32_t p : pixels.xrgb) {
+        drawn.pixels.push_back({static_cast<std::uint8_t>(p >> 16),
+                                static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p)});
+    }
+    return trimToInk(drawn, kPad, kPad + ascent, advance);
 }
 
 std::vector<PixelSpot> findExactly(const RgbImage& picture, const RgbImage& pattern) {

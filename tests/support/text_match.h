@@ -1,7 +1,8 @@
-// Finding a line of text in a screenshot by its pixels. Text drawn with a
-// core X font is in no property, but the same server draws the same glyphs
-// the same way: draw the line into a pixmap of our own with the program's
-// font and colours, and look for exactly that picture.
+// Finding a line of text in a screenshot by its pixels. Text on screen is in
+// no property, but the same glyphs are drawn the same way each time: draw
+// the line with the program's font and colours (a core X font through the
+// server, or the message boxes' own renderer in memory) and look for
+// exactly that picture.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -28,6 +29,11 @@ struct TextPattern {
 // it is, control characters included.
 std::optional<TextPattern> drawTextPattern(Display* display, const std::string& fontName,
                                            const std::string& line, Rgb ink, Rgb paper);
+
+// The line as the message boxes set it in the desktop font at this dpi;
+// nullopt without a font or when it inks nothing.
+std::optional<TextPattern> drawDialogTextPattern(const std::string& line, double dpi, Rgb ink,
+                                                 Rgb paper);
 
 struct PixelSpot {
     int x = 0;
