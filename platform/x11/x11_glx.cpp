@@ -11,6 +11,7 @@
 #include "platform/x11/x11_layer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -344,6 +345,8 @@ HGLRC wglCreateContext(HDC dc) {
     GLXContext context =
         glXCreateContext(x11.display, const_cast<XVisualInfo*>(visual), nullptr, True);
     if (context == nullptr) {
+        // The program ignores this result; without a line the window is just black.
+        std::fprintf(stderr, "morvane: cannot create an OpenGL rendering context\n");
         return nullptr;
     }
     x11.contexts.push_back(context);
@@ -365,7 +368,11 @@ BOOL wglMakeCurrent(HDC dc, HGLRC context) {
     const unsigned long errorsBefore = x11.errorCount;
     const Bool made = glXMakeCurrent(x11.display, record->xwindow, glx);
     x11SyncErrors();  // a mismatched visual is reported only asynchronously
-    return made && x11.errorCount == errorsBefore ? TRUE : FALSE;
+    if (!made || x11.errorCount != errorsBefore) {
+        std::fprintf(stderr, "morvane: cannot make the OpenGL rendering context current\n");
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL wglDeleteContext(HGLRC context) {
