@@ -29,7 +29,7 @@ namespace {
 // faulty loop cannot flood stderr.
 int onXError(Display* display, XErrorEvent* error) {
     ++x11.errorCount;
-    if (!x11.errorReported) {
+    if (!x11.errorReported && !x11.errorsExplained) {
         x11.errorReported = true;
         char text[160] = {};
         XGetErrorText(display, error->error_code, text, sizeof text);

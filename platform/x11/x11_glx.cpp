@@ -342,8 +342,13 @@ HGLRC wglCreateContext(HDC dc) {
     if (visual == nullptr || !hasGlx() || glxValue(*visual, GLX_USE_GL) == 0) {
         return nullptr;
     }
+    // Without a usable driver Mesa falls back to an indirect context, which
+    // the server may refuse with an X error; the line below says it better.
+    x11.errorsExplained = true;
     GLXContext context =
         glXCreateContext(x11.display, const_cast<XVisualInfo*>(visual), nullptr, True);
+    x11SyncErrors();
+    x11.errorsExplained = false;
     if (context == nullptr) {
         // The program ignores this result; without a line the window is just black.
         std::fprintf(stderr, "morvane: cannot create an OpenGL rendering context\n");

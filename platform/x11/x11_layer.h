@@ -81,6 +81,7 @@ struct X11Layer {
     std::vector<std::unique_ptr<std::vector<PALETTEENTRY>>> palettes;
     unsigned long errorCount = 0;
     bool errorReported = false;
+    bool errorsExplained = false;  // counted, not shown: the caller reports the failure itself
 };
 
 extern X11Layer x11;
