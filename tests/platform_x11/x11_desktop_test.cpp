@@ -243,15 +243,16 @@ TEST_F(X11DesktopTest, AnOwnedBoxIsCentredOnItsOwnerAndTransientForIt) {
 // (1920, 0) on a 3000x1200 screen; RandR lists one monitor, not primary.
 class X11TwoMonitorTest : public X11Test {
 protected:
-    static void SetUpTestSuite() {
+    static void startNested(const std::vector<std::string>& extraArgs) {
         startServer("1280x1024x24", {});
-        nested = std::make_unique<XephyrServer>(server->display(),
-                                                std::vector<std::string>{"1920x1080", "1080x1200"});
+        nested = std::make_unique<XephyrServer>(
+            server->display(), std::vector<std::string>{"1920x1080", "1080x1200"}, extraArgs);
         ASSERT_FALSE(nested->display().empty()) << "Xephyr did not start";
         setenv("DISPLAY", nested->display().c_str(), 1);
         XCloseDisplay(observer);
         observer = XOpenDisplay(nested->display().c_str());
     }
+    static void SetUpTestSuite() { startNested({}); }
     static void TearDownTestSuite() {
         X11Test::TearDownTestSuite();  // the observer first, then both servers
         nested.reset();
@@ -260,9 +261,7 @@ protected:
 };
 std::unique_ptr<XephyrServer> X11TwoMonitorTest::nested;
 
-TEST_F(X11TwoMonitorTest, ScreenMetricsAreThoseOfTheFirstMonitorNotTheWholeScreen) {
-    ASSERT_EQ(DisplayWidth(observer, DefaultScreen(observer)), 3000);
-    ASSERT_EQ(DisplayHeight(observer, DefaultScreen(observer)), 1200);
+void expectFirstMonitorMetrics() {
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1920);
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 1080);
     const BoxRect primary = x11PrimaryMonitor();
@@ -270,11 +269,30 @@ TEST_F(X11TwoMonitorTest, ScreenMetricsAreThoseOfTheFirstMonitorNotTheWholeScree
     EXPECT_EQ(primary.y, 0);
 }
 
+TEST_F(X11TwoMonitorTest, ScreenMetricsAreThoseOfTheFirstMonitorNotTheWholeScreen) {
+    ASSERT_EQ(DisplayWidth(observer, DefaultScreen(observer)), 3000);
+    ASSERT_EQ(DisplayHeight(observer, DefaultScreen(observer)), 1200);
+    expectFirstMonitorMetrics();
+}
+
 TEST_F(X11TwoMonitorTest, ABoxWithoutOwnerIsCentredOnTheFirstMonitor) {
     const BoxSeen seen = showBoxAndLook(nullptr, "Centred");
     ASSERT_NE(seen.window, Window(None));
     EXPECT_NEAR(centreX(seen.geometry), 960, 1);
     EXPECT_NEAR(centreY(seen.geometry), 540, 1);
+}
+
+// Without RandR the heads come from Xinerama alone.
+class X11XineramaOnlyTest : public X11TwoMonitorTest {
+protected:
+    static void SetUpTestSuite() { startNested({"-extension", "RANDR"}); }
+};
+
+TEST_F(X11XineramaOnlyTest, ScreenMetricsAreThoseOfTheFirstHead) {
+    int eventBase = 0;
+    int errorBase = 0;
+    ASSERT_FALSE(XQueryExtension(observer, "RANDR", &eventBase, &errorBase, &errorBase));
+    expectFirstMonitorMetrics();
 }
 
 }  // namespace

@@ -111,8 +111,8 @@ XvfbServer::~XvfbServer() {
     stopServer(pid_);
 }
 
-XephyrServer::XephyrServer(const std::string& hostDisplay,
-                           const std::vector<std::string>& screens) {
+XephyrServer::XephyrServer(const std::string& hostDisplay, const std::vector<std::string>& screens,
+                           const std::vector<std::string>& extraArgs) {
     int fds[2];
     if (hostDisplay.empty() || pipe(fds) != 0) {
         return;
@@ -122,6 +122,7 @@ XephyrServer::XephyrServer(const std::string& hostDisplay,
         args.insert(args.end(), {"-screen", screen});
     }
     args.insert(args.end(), {"+xinerama", "-ac", "-nolisten", "tcp", "-noreset"});
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     pid_ = startServer(args, fds[0], hostDisplay);
     display_ = awaitDisplay(pid_, fds);
 }

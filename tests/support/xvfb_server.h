@@ -27,8 +27,10 @@ private:
 // make: several screens side by side as Xinerama heads.
 class XephyrServer {
 public:
-    // screens: e.g. {"1920x1080", "1080x1200"}, left to right.
-    XephyrServer(const std::string& hostDisplay, const std::vector<std::string>& screens);
+    // screens: e.g. {"1920x1080", "1080x1200"}, left to right; extraArgs
+    // e.g. {"-extension", "RANDR"}.
+    XephyrServer(const std::string& hostDisplay, const std::vector<std::string>& screens,
+                 const std::vector<std::string>& extraArgs = {});
     ~XephyrServer();
     XephyrServer(const XephyrServer&) = delete;
     XephyrServer& operator=(const XephyrServer&) = delete;
