@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <thread>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "app/shell.h"
