@@ -1,6 +1,7 @@
 // What window managers and other clients see of the layer: process and
-// machine properties, the ping protocol, forged events, where message boxes
-// go and what they carry; and the primary monitor on a two-monitor server.
+// machine properties, forged events, where message boxes go and what they
+// carry; and the primary monitor on a two-monitor server. Pings and the
+// notice on two monitors are checked end to end (tests/e2e/desktop_e2e_test).
 #include "tests/platform_x11/x11_fixture.h"
 
 #include <X11/Xatom.h>
@@ -79,35 +80,6 @@ TEST_F(X11DesktopTest, TopLevelsNameTheirProcessAndMachineAndOfferPing) {
     EXPECT_EQ(std::count(protocols.begin(), protocols.end(), atom(observer, "WM_DELETE_WINDOW")),
               1);
     EXPECT_EQ(std::count(protocols.begin(), protocols.end(), atom(observer, "_NET_WM_PING")), 1);
-}
-
-TEST_F(X11DesktopTest, APingIsAnsweredOnTheRootWhenTheLayerReadsAndQueuesNothing) {
-    HWND window = createShownWindow();
-    const Window x = xOf(window);
-    const Window root = DefaultRootWindow(observer);
-    XSelectInput(observer, root, SubstructureNotifyMask);
-    sendClientMessage(observer, x, atom(observer, "WM_PROTOCOLS"),
-                      static_cast<long>(atom(observer, "_NET_WM_PING")), 424242);
-    XEvent answer{};
-    bool answered = false;
-    bool queuedSomething = false;
-    waitFor(
-        [&] {
-            MSG msg;
-            queuedSomething = queuedSomething || PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-            XSync(observer, False);
-            answered = XCheckTypedWindowEvent(observer, root, ClientMessage, &answer);
-            return answered;
-        },
-        kPatience);
-    ASSERT_TRUE(answered);
-    EXPECT_EQ(answer.xclient.window, root);
-    EXPECT_EQ(static_cast<Atom>(answer.xclient.data.l[0]), atom(observer, "_NET_WM_PING"));
-    EXPECT_EQ(answer.xclient.data.l[1], 424242);
-    EXPECT_EQ(static_cast<Window>(answer.xclient.data.l[2]), x);
-    EXPECT_TRUE(answer.xclient.send_event);
-    EXPECT_FALSE(queuedSomething);
-    XSelectInput(observer, root, NoEventMask);
 }
 
 TEST_F(X11DesktopTest, ForgedInputAndDestructionAreDroppedButConfigureAndCloseAreNot) {
@@ -273,13 +245,6 @@ TEST_F(X11TwoMonitorTest, ScreenMetricsAreThoseOfTheFirstMonitorNotTheWholeScree
     ASSERT_EQ(DisplayWidth(observer, DefaultScreen(observer)), 3000);
     ASSERT_EQ(DisplayHeight(observer, DefaultScreen(observer)), 1200);
     expectFirstMonitorMetrics();
-}
-
-TEST_F(X11TwoMonitorTest, ABoxWithoutOwnerIsCentredOnTheFirstMonitor) {
-    const BoxSeen seen = showBoxAndLook(nullptr, "Centred");
-    ASSERT_NE(seen.window, Window(None));
-    EXPECT_NEAR(centreX(seen.geometry), 960, 1);
-    EXPECT_NEAR(centreY(seen.geometry), 540, 1);
 }
 
 // Without RandR the heads come from Xinerama alone.
