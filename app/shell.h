@@ -17,4 +17,4 @@ int runMainLoop();
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 inline constexpr const char* kUsageNotice = " mouse: touch the window image for movement----- ";
-inline constexpr const char* kNoticeCaption = "Morvane 1.0 - a lit quadric and its three lines";
+inline constexpr const char* kNoticeCaption = "Morvane 1.0";

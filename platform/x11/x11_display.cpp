@@ -1,16 +1,25 @@
 // The X connection: opening it, its atoms, the error handlers, and closing
 // everything down again.
 //
-// Depends on: Xlib, GLX (contexts are destroyed on close), $DISPLAY.
+// Depends on: Xlib, GLX (contexts are destroyed on close), $DISPLAY, a
+// helper thread for opening the connection.
 // Cannot: survive a lost connection; Xlib gives no way back, so the process
-// reports it in one line and ends with status 1.
+// reports it in one line and ends with status 1. A display that accepts the
+// connection but never answers is given up after a few seconds, and the
+// helper stays blocked in XOpenDisplay until the process ends.
 #include "platform/x11/x11_layer.h"
 
 #include <X11/cursorfont.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 X11Layer x11;
 
@@ -20,7 +29,7 @@ namespace {
 // faulty loop cannot flood stderr.
 int onXError(Display* display, XErrorEvent* error) {
     ++x11.errorCount;
-    if (!x11.errorReported) {
+    if (!x11.errorReported && !x11.errorsExplained) {
         x11.errorReported = true;
         char text[160] = {};
         XGetErrorText(display, error->error_code, text, sizeof text);
@@ -42,9 +51,10 @@ void internAtoms() {
         const_cast<char*>("WM_PROTOCOLS"),        const_cast<char*>("WM_DELETE_WINDOW"),
         const_cast<char*>("_NET_WM_NAME"),        const_cast<char*>("_NET_WM_ICON"),
         const_cast<char*>("_NET_WM_WINDOW_TYPE"), const_cast<char*>("_NET_WM_WINDOW_TYPE_DIALOG"),
-        const_cast<char*>("UTF8_STRING")};
-    Atom atoms[7] = {};
-    XInternAtoms(x11.display, names, 7, False, atoms);
+        const_cast<char*>("UTF8_STRING"),         const_cast<char*>("_NET_WM_PID"),
+        const_cast<char*>("_NET_WM_PING")};
+    Atom atoms[9] = {};
+    XInternAtoms(x11.display, names, 9, False, atoms);
     x11.wmProtocols = atoms[0];
     x11.wmDeleteWindow = atoms[1];
     x11.netWmName = atoms[2];
@@ -52,6 +62,55 @@ void internAtoms() {
     x11.netWmWindowType = atoms[4];
     x11.netWmWindowTypeDialog = atoms[5];
     x11.utf8String = atoms[6];
+    x11.netWmPid = atoms[7];
+    x11.netWmPing = atoms[8];
+}
+
+// XOpenDisplay waits for the server's reply without a time limit, so it runs
+// on a helper thread that the caller stops waiting for. Only one thread ever
+// uses the display: the helper hands it over under the lock, or closes it if
+// nobody is waiting any more.
+struct PendingOpen {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false;
+    Display* display = nullptr;
+};
+
+constexpr std::chrono::seconds kDisplayPatience{5};
+
+void openOnHelper(const std::shared_ptr<PendingOpen>& pending, const std::string& name) {
+    Display* display = XOpenDisplay(name.c_str());
+    const std::lock_guard<std::mutex> lock(pending->mutex);
+    if (pending->abandoned) {
+        if (display != nullptr) {
+            XCloseDisplay(display);
+        }
+        return;
+    }
+    pending->display = display;
+    pending->done = true;
+    pending->finished.notify_one();
+}
+
+// False when the server did not answer in time; *display is null when it
+// answered with a refusal.
+bool openWithPatience(const std::string& name, Display** display) {
+    auto pending = std::make_shared<PendingOpen>();
+    try {
+        std::thread(openOnHelper, pending, name).detach();
+    } catch (const std::system_error&) {
+        *display = XOpenDisplay(name.c_str());  // no thread to spare: wait as Xlib does
+        return true;
+    }
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    if (!pending->finished.wait_for(lock, kDisplayPatience, [&] { return pending->done; })) {
+        pending->abandoned = true;
+        return false;
+    }
+    *display = pending->display;
+    return true;
 }
 
 }  // namespace
@@ -64,7 +123,9 @@ std::string x11OpenDisplay() {
     if (name == nullptr || name[0] == '\0') {
         return "DISPLAY is not set";
     }
-    x11.display = XOpenDisplay(name);
+    if (!openWithPatience(name, &x11.display)) {
+        return std::string("the X display ") + name + " does not answer";
+    }
     if (x11.display == nullptr) {
         return std::string("cannot open display \"") + name + "\"";
     }

@@ -11,6 +11,7 @@
 #include "platform/x11/x11_layer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -341,9 +342,16 @@ HGLRC wglCreateContext(HDC dc) {
     if (visual == nullptr || !hasGlx() || glxValue(*visual, GLX_USE_GL) == 0) {
         return nullptr;
     }
+    // Without a usable driver Mesa falls back to an indirect context, which
+    // the server may refuse with an X error; the line below says it better.
+    x11.errorsExplained = true;
     GLXContext context =
         glXCreateContext(x11.display, const_cast<XVisualInfo*>(visual), nullptr, True);
+    x11SyncErrors();
+    x11.errorsExplained = false;
     if (context == nullptr) {
+        // The program ignores this result; without a line the window is just black.
+        std::fprintf(stderr, "morvane: cannot create an OpenGL rendering context\n");
         return nullptr;
     }
     x11.contexts.push_back(context);
@@ -365,7 +373,11 @@ BOOL wglMakeCurrent(HDC dc, HGLRC context) {
     const unsigned long errorsBefore = x11.errorCount;
     const Bool made = glXMakeCurrent(x11.display, record->xwindow, glx);
     x11SyncErrors();  // a mismatched visual is reported only asynchronously
-    return made && x11.errorCount == errorsBefore ? TRUE : FALSE;
+    if (!made || x11.errorCount != errorsBefore) {
+        std::fprintf(stderr, "morvane: cannot make the OpenGL rendering context current\n");
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL wglDeleteContext(HGLRC context) {

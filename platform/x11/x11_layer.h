@@ -64,6 +64,8 @@ struct X11Layer {
     Atom netWmWindowType = None;
     Atom netWmWindowTypeDialog = None;
     Atom utf8String = None;
+    Atom netWmPid = None;
+    Atom netWmPing = None;
     Cursor arrowCursor = None;
     std::vector<WindowClassRecord> classes;
     // Records stay allocated after destruction so that a procedure running
@@ -79,12 +81,14 @@ struct X11Layer {
     std::vector<std::unique_ptr<std::vector<PALETTEENTRY>>> palettes;
     unsigned long errorCount = 0;
     bool errorReported = false;
+    bool errorsExplained = false;  // counted, not shown: the caller reports the failure itself
 };
 
 extern X11Layer x11;
 
 // Connection. x11OpenDisplay opens $DISPLAY once and returns "" on success or
-// the reason it cannot ("DISPLAY is not set", "cannot open display \":9\"").
+// the reason it cannot ("DISPLAY is not set", "cannot open display \":9\"",
+// "the X display :9 does not answer" after about 5 s of silence).
 std::string x11OpenDisplay();
 Display* x11Display();  // opens on first use; null when there is no display
 // Closes every window and context and the connection, and forgets all state.
@@ -107,6 +111,15 @@ LRESULT x11Send(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam
 bool x11CreateXWindow(WindowRecord& record, const XVisualInfo* visual);
 // Runs a request and tells whether the server reported an error for it.
 unsigned long x11SyncErrors();
+
+// Window-manager protocols: _NET_WM_PID and WM_CLIENT_MACHINE; WM_PROTOCOLS
+// with WM_DELETE_WINDOW and, for windows whose events reach x11QueueEvent,
+// _NET_WM_PING; the ping's answer (true if the message was a ping).
+void x11SetClientProperties(Window xwindow);
+void x11SetWmProtocols(Window xwindow, bool answersPing);
+bool x11AnswerPing(const XClientMessageEvent& client);
+// Input or destruction sent by another client (send_event), not the server.
+bool x11IsForged(const XEvent& event);
 
 // Pixel formats: every visual of the screen, in the server's order.
 const std::vector<XVisualInfo>& x11Visuals();
@@ -149,3 +162,19 @@ IconImage x11ParseXpm(const char* const* lines, std::size_t lineCount);
 const IconImage& x11ProgramIcon();
 HICON x11ProgramIconHandle();
 void x11SetIconProperty(Window xwindow, HICON icon);
+
+// A rectangle in root-window pixels.
+struct BoxRect {
+    int x, y, width, height;
+};
+
+// The primary monitor on the root window: the RandR monitor marked primary,
+// else the RandR monitor at the origin, else the first Xinerama head, else
+// the whole X screen. Rectangles without area are passed over.
+struct MonitorRect {
+    BoxRect box;
+    bool primary = false;
+};
+BoxRect x11ChoosePrimary(const std::vector<MonitorRect>& monitors,
+                         const std::vector<BoxRect>& heads, const BoxRect& screen);
+BoxRect x11PrimaryMonitor();  // all zero when there is no display

@@ -118,11 +118,12 @@ unsigned long colour(unsigned short red, unsigned short green, unsigned short bl
                                                                                   : fallback;
 }
 
-// The core font does not scale, so that look stays at 96 dpi.
+// The core font does not scale, so that look stays at 96 dpi. The box must
+// fit on one monitor, not merely on the X screen that may span several.
 void measure(MessageBox& box, const char* caption, double dpi) {
     const std::string title = caption != nullptr ? caption : "Error";
-    const DialogBounds bounds{DisplayWidth(x11.display, x11.screen) - 28,
-                              DisplayHeight(x11.display, x11.screen) - 28};
+    const BoxRect monitor = x11PrimaryMonitor();
+    const DialogBounds bounds{monitor.width - 28, monitor.height - 28};
     if (box.desktopFont) {
         box.content.layout =
             layoutDialog(measureDialogText(*box.desktopFont, box.content.lines, title),
@@ -265,12 +266,46 @@ void setTitle(Window window, const char* caption) {
                     length);
 }
 
-// Fixed size, centred on the screen, a dialog of its owner if it has one.
+// The owner's client area on the root window, or nothing when it has no X
+// window to be centred on.
+bool ownerArea(HWND owner, BoxRect* area) {
+    const WindowRecord* ownerRecord = x11FindWindow(owner);
+    if (ownerRecord == nullptr || ownerRecord->xwindow == None) {
+        return false;
+    }
+    XWindowAttributes attributes{};
+    int x = 0;
+    int y = 0;
+    Window child = None;
+    if (!XGetWindowAttributes(x11.display, ownerRecord->xwindow, &attributes) ||
+        !XTranslateCoordinates(x11.display, ownerRecord->xwindow,
+                               RootWindow(x11.display, x11.screen), 0, 0, &x, &y, &child)) {
+        return false;
+    }
+    *area = BoxRect{x, y, attributes.width, attributes.height};
+    return true;
+}
+
+// Centred on the owner, else on the primary monitor: the X screen may span
+// several monitors, and its centre can fall on a boundary between them.
+BoxRect boxPlacement(const MessageBox& box, HWND owner) {
+    BoxRect around{};
+    if (!ownerArea(owner, &around)) {
+        around = x11PrimaryMonitor();
+    }
+    return BoxRect{around.x + (around.width - box.width) / 2,
+                   around.y + (around.height - box.height) / 2, box.width, box.height};
+}
+
+// Fixed size, placed as above, a dialog of its owner if it has one, with
+// the program's icon and the main window's WM_CLASS instance.
 void setManagerHints(const MessageBox& box, HWND owner) {
+    const BoxRect place = boxPlacement(box, owner);
+    XMoveWindow(x11.display, box.window, place.x, place.y);  // without a window manager
     XSizeHints hints{};
     hints.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
-    hints.x = (DisplayWidth(x11.display, x11.screen) - box.width) / 2;
-    hints.y = (DisplayHeight(x11.display, x11.screen) - box.height) / 2;
+    hints.x = place.x;
+    hints.y = place.y;
     hints.width = hints.min_width = hints.max_width = box.width;
     hints.height = hints.min_height = hints.max_height = box.height;
     XSetWMNormalHints(x11.display, box.window, &hints);
@@ -282,8 +317,9 @@ void setManagerHints(const MessageBox& box, HWND owner) {
     wmHints.flags = InputHint;
     wmHints.input = True;
     XSetWMHints(x11.display, box.window, &wmHints);
-    Atom protocols[] = {x11.wmDeleteWindow};
-    XSetWMProtocols(x11.display, box.window, protocols, 1);
+    x11SetWmProtocols(box.window, false);  // the box's own loop does not answer pings
+    x11SetClientProperties(box.window);
+    x11SetIconProperty(box.window, x11ProgramIconHandle());
     Atom dialogType = x11.netWmWindowTypeDialog;
     XChangeProperty(x11.display, box.window, x11.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&dialogType), 1);
@@ -342,6 +378,9 @@ void handleKey(MessageBox& box, XKeyEvent& key) {
 }
 
 void handleBoxEvent(MessageBox& box, XEvent& event) {
+    if (x11IsForged(event)) {
+        return;  // another client must not answer the box for the user
+    }
     switch (event.type) {
         case Expose:
             if (event.xexpose.count == 0) {

@@ -82,6 +82,9 @@ void queueConfigure(WindowRecord& record, const XConfigureEvent& configure) {
 }
 
 void queueClientMessage(const WindowRecord& record, const XClientMessageEvent& client) {
+    if (x11AnswerPing(client)) {
+        return;
+    }
     if (client.message_type == x11.wmProtocols && client.format == 32 &&
         static_cast<Atom>(client.data.l[0]) == x11.wmDeleteWindow) {
         post(record, WM_CLOSE, 0, 0, 0, 0, 0);
@@ -232,6 +235,9 @@ void x11QueueEvent(const XEvent& event) {
     WindowRecord* record = x11WindowFromX(event.xany.window);
     if (record == nullptr) {
         return;  // destroyed windows, and windows not ours, hear nothing
+    }
+    if (x11IsForged(event)) {
+        return;
     }
     switch (event.type) {
         case Expose:

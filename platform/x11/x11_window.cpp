@@ -85,8 +85,8 @@ void setWindowProperties(const WindowRecord& record) {
     wmHints.input = True;
     wmHints.initial_state = NormalState;
     XSetWMHints(x11.display, record.xwindow, &wmHints);
-    Atom protocols[] = {x11.wmDeleteWindow};
-    XSetWMProtocols(x11.display, record.xwindow, protocols, 1);
+    x11SetWmProtocols(record.xwindow, true);
+    x11SetClientProperties(record.xwindow);
     x11SetIconProperty(record.xwindow, record.icon);
 }
 
@@ -348,9 +348,9 @@ int GetSystemMetrics(int index) {
     }
     switch (index) {
         case SM_CXSCREEN:
-            return DisplayWidth(display, x11.screen);
+            return x11PrimaryMonitor().width;
         case SM_CYSCREEN:
-            return DisplayHeight(display, x11.screen);
+            return x11PrimaryMonitor().height;
         default:
             return 0;
     }

@@ -22,11 +22,11 @@ ViewerSession::ViewerSession(const std::string& screen, const std::vector<std::s
     : server_(screen, xvfbArgs),
       x_(std::make_unique<XConnection>(server_.display().empty() ? ":none" : server_.display())) {}
 
-bool ViewerSession::launch() {
+bool ViewerSession::launch(const std::vector<std::string>& extraEnvironment) {
     if (!connected()) {
         return false;
     }
-    program_ = std::make_unique<ProgramProcess>(MORVANE_EXE, server_.display());
+    program_ = std::make_unique<ProgramProcess>(MORVANE_EXE, server_.display(), extraEnvironment);
     return program_->started();
 }
 

@@ -29,8 +29,8 @@ public:
     Display* display() const { return x_->get(); }
     const std::string& displayName() const { return server_.display(); }
 
-    // Starts the program on this display.
-    bool launch();
+    // Starts the program on this display, with these "NAME=value" added.
+    bool launch(const std::vector<std::string>& extraEnvironment = {});
     ProgramProcess& program() { return *program_; }
 
     // A message box with this caption, once it is drawn.

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/silent_display.h"
 #include "tests/support/xvfb_server.h"
 
 namespace {
@@ -114,6 +115,18 @@ TEST(EntryPoint, WithADisplayThatCannotBeOpenedItNamesItAndExits1) {
     EXPECT_EQ(outcome.err, "morvane: cannot open display \":4097\"\n");
     EXPECT_EQ(outcome.out, "");
     std::printf("unopenable display: exited after %.3f s\n", outcome.seconds);
+}
+
+TEST(EntryPoint, ADisplayThatNeverAnswersIsGivenUpWithOneLineAndStatus1) {
+    SilentDisplay silent;
+    ASSERT_FALSE(silent.display().empty());
+    const Outcome outcome = runProbe(silent.display().c_str());
+    EXPECT_EQ(outcome.status, 1);  // -1: still hanging when the runner gave up
+    EXPECT_EQ(outcome.err, "morvane: the X display " + silent.display() + " does not answer\n");
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_GT(outcome.seconds, 4.0);  // it did wait for a slow server
+    EXPECT_LT(outcome.seconds, 10.0);
+    std::printf("silent display: gave up after %.3f s\n", outcome.seconds);
 }
 
 TEST(EntryPoint, WithADisplayItCallsWinMainAndReturnsItsResult) {

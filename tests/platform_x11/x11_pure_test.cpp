@@ -162,6 +162,41 @@ TEST(KeyEncoding, LettersDigitsAndEscapeGetTheirVirtualKeys) {
     EXPECT_EQ(x11VirtualKey(XK_eacute), WPARAM(0));
 }
 
+bool sameBox(const BoxRect& a, const BoxRect& b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+TEST(PrimaryMonitor, TheMarkedMonitorWinsWhereverItIs) {
+    const std::vector<MonitorRect> monitors = {{{0, 0, 1200, 1920}, false},
+                                               {{1200, 400, 1920, 1080}, true}};
+    const BoxRect chosen = x11ChoosePrimary(monitors, {{0, 0, 1200, 1920}}, {0, 0, 3120, 1920});
+    EXPECT_TRUE(sameBox(chosen, {1200, 400, 1920, 1080}));
+}
+
+TEST(PrimaryMonitor, WithoutAMarkTheMonitorAtTheOriginIsTaken) {
+    const std::vector<MonitorRect> monitors = {{{1920, 0, 1080, 1200}, false},
+                                               {{0, 0, 1920, 1080}, false}};
+    EXPECT_TRUE(sameBox(x11ChoosePrimary(monitors, {}, {0, 0, 3000, 1200}), {0, 0, 1920, 1080}));
+}
+
+TEST(PrimaryMonitor, MonitorsThatCannotDecideLeaveItToXineramaThenTheScreen) {
+    // RandR without monitors, or none marked and none at the origin.
+    const std::vector<BoxRect> heads = {{0, 0, 1920, 1080}, {1920, 0, 1080, 1200}};
+    const BoxRect screen{0, 0, 3000, 1200};
+    EXPECT_TRUE(sameBox(x11ChoosePrimary({}, heads, screen), heads[0]));
+    EXPECT_TRUE(
+        sameBox(x11ChoosePrimary({{{1920, 0, 1080, 1200}, false}}, heads, screen), heads[0]));
+    EXPECT_TRUE(sameBox(x11ChoosePrimary({}, {}, screen), screen));
+}
+
+TEST(PrimaryMonitor, RectanglesWithoutAreaArePassedOver) {
+    // A disabled output can be listed with no size, even marked primary.
+    const std::vector<MonitorRect> monitors = {{{0, 0, 0, 0}, true}, {{0, 0, 1280, 1024}, false}};
+    const BoxRect screen{0, 0, 2560, 1024};
+    EXPECT_TRUE(sameBox(x11ChoosePrimary(monitors, {}, screen), {0, 0, 1280, 1024}));
+    EXPECT_TRUE(sameBox(x11ChoosePrimary({{{0, 0, 0, 0}, true}}, {{0, 0, 0, 0}}, screen), screen));
+}
+
 TEST(NoDisplay, EveryOperationFailsQuicklyInsteadOfWaiting) {
     unsetenv("DISPLAY");
     EXPECT_EQ(x11OpenDisplay(), "DISPLAY is not set");

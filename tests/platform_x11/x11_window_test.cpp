@@ -185,8 +185,9 @@ TEST_F(X11WindowTest, ClassTitleIconAndFixedSizeAreSetForTheWindowManager) {
     Atom* protocols = nullptr;
     int count = 0;
     ASSERT_TRUE(XGetWMProtocols(observer, xwindow, &protocols, &count));
-    ASSERT_EQ(count, 1);
+    ASSERT_EQ(count, 2);
     EXPECT_EQ(protocols[0], XInternAtom(observer, "WM_DELETE_WINDOW", False));
+    EXPECT_EQ(protocols[1], XInternAtom(observer, "_NET_WM_PING", False));
     XFree(protocols);
 }
 

@@ -46,13 +46,15 @@ ProgramExit decode(int status) {
 
 }  // namespace
 
-ProgramProcess::ProgramProcess(const std::string& path, const std::optional<std::string>& display) {
+ProgramProcess::ProgramProcess(const std::string& path, const std::optional<std::string>& display,
+                               const std::vector<std::string>& extraEnvironment) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         return;
     }
     std::vector<std::string> args = {path};
     std::vector<std::string> env = environmentWithDisplay(display);
+    env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
     auto argv = pointersTo(args);
     auto envp = pointersTo(env);
 

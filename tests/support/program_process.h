@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 struct ProgramExit {
     bool exited = false;  // false: ended by a signal
@@ -19,7 +20,9 @@ struct ProgramExit {
 class ProgramProcess {
 public:
     // display: the DISPLAY to give it; nullopt starts it with DISPLAY unset.
-    ProgramProcess(const std::string& path, const std::optional<std::string>& display);
+    // extraEnvironment: "NAME=value" entries added to the test's own.
+    ProgramProcess(const std::string& path, const std::optional<std::string>& display,
+                   const std::vector<std::string>& extraEnvironment = {});
     ~ProgramProcess();
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;

@@ -7,6 +7,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+
+extern char** environ;
 
 namespace {
 
@@ -36,6 +39,59 @@ std::string readDisplayNumber(int fd, std::chrono::milliseconds deadline) {
     }
 }
 
+// Starts a server that writes its display number to the pipe given in its
+// arguments (-displayfd); a nested server is shown on hostDisplay.
+pid_t startServer(std::vector<std::string> args, int readFd, const std::string& hostDisplay) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (hostDisplay.empty() || std::strncmp(*e, "DISPLAY=", 8) != 0) {
+            env.emplace_back(*e);
+        }
+    }
+    if (!hostDisplay.empty()) {
+        env.push_back("DISPLAY=" + hostDisplay);
+    }
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(readFd);
+        execvpe(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// The server's display as ":N", or empty if it did not come up in time.
+std::string awaitDisplay(pid_t pid, int fds[2]) {
+    close(fds[1]);
+    std::string display;
+    if (pid > 0) {
+        const std::string number = readDisplayNumber(fds[0], std::chrono::seconds(20));
+        if (!number.empty()) {
+            display = ":" + number;
+        }
+    }
+    close(fds[0]);
+    return display;
+}
+
+void stopServer(pid_t pid) {
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        int status;
+        waitpid(pid, &status, 0);
+    }
+}
+
 }  // namespace
 
 XvfbServer::XvfbServer(const std::string& screen, const std::vector<std::string>& extraArgs) {
@@ -47,32 +103,30 @@ XvfbServer::XvfbServer(const std::string& screen, const std::vector<std::string>
                                      "-screen",   "0",          screen,
                                      "-nolisten", "tcp",        "-noreset"};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-
-    pid_ = fork();
-    if (pid_ == 0) {
-        close(fds[0]);
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        execvp("Xvfb", argv.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    if (pid_ > 0) {
-        const std::string number = readDisplayNumber(fds[0], std::chrono::seconds(20));
-        if (!number.empty()) {
-            display_ = ":" + number;
-        }
-    }
-    close(fds[0]);
+    pid_ = startServer(args, fds[0], "");
+    display_ = awaitDisplay(pid_, fds);
 }
 
 XvfbServer::~XvfbServer() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        int status;
-        waitpid(pid_, &status, 0);
+    stopServer(pid_);
+}
+
+XephyrServer::XephyrServer(const std::string& hostDisplay, const std::vector<std::string>& screens,
+                           const std::vector<std::string>& extraArgs) {
+    int fds[2];
+    if (hostDisplay.empty() || pipe(fds) != 0) {
+        return;
     }
+    std::vector<std::string> args = {"Xephyr", "-displayfd", std::to_string(fds[1])};
+    for (const std::string& screen : screens) {
+        args.insert(args.end(), {"-screen", screen});
+    }
+    args.insert(args.end(), {"+xinerama", "-ac", "-nolisten", "tcp", "-noreset"});
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    pid_ = startServer(args, fds[0], hostDisplay);
+    display_ = awaitDisplay(pid_, fds);
+}
+
+XephyrServer::~XephyrServer() {
+    stopServer(pid_);
 }

@@ -22,3 +22,22 @@ private:
     pid_t pid_ = -1;
     std::string display_;
 };
+
+// A nested X server (Xephyr) shown on a host display, for set-ups Xvfb cannot
+// make: several screens side by side as Xinerama heads.
+class XephyrServer {
+public:
+    // screens: e.g. {"1920x1080", "1080x1200"}, left to right; extraArgs
+    // e.g. {"-extension", "RANDR"}.
+    XephyrServer(const std::string& hostDisplay, const std::vector<std::string>& screens,
+                 const std::vector<std::string>& extraArgs = {});
+    ~XephyrServer();
+    XephyrServer(const XephyrServer&) = delete;
+    XephyrServer& operator=(const XephyrServer&) = delete;
+
+    const std::string& display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};

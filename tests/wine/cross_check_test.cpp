@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kNoticeTitle = "Morvane 1.0 - a lit quadric and its three lines";
+const std::string kNoticeTitle = "Morvane 1.0";
 const std::string kMainTitle = " Morvane";
 
 // The test's ends of the two pipes to the frame gate in the program.

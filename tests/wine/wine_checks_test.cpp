@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kNoticeTitle = "Morvane 1.0 - a lit quadric and its three lines";
+const std::string kNoticeTitle = "Morvane 1.0";
 const std::string kMainTitle = " Morvane";
 
 double millisecondsSince(std::chrono::steady_clock::time_point start) {

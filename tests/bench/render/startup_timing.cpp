@@ -19,7 +19,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-const char* const kNoticeTitle = "Morvane 1.0 - a lit quadric and its three lines";
+const char* const kNoticeTitle = "Morvane 1.0";
 const char* const kMainTitle = " Morvane";
 const Rgb kBackground = {38, 38, 38};
 
