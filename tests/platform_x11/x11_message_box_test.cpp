@@ -379,6 +379,68 @@ TEST_F(X11MessageBoxTest, TheManagersCloseButtonClosesItAndOtherWindowsKeepTheir
     EXPECT_TRUE(closeAsked);
 }
 
+// Only the user answers a box: keys and clicks that another client sends
+// (XSendEvent) are not taken for theirs.
+TEST_F(X11MessageBoxTest, ForgedKeysAndClicksDoNotCloseIt) {
+    std::atomic<bool> closeSent{false};
+    std::thread operatorThread([&] {
+        Operator op(server->display());
+        const Window box = op.waitForBox("Forged");
+        XEvent event{};
+        event.xkey.type = KeyPress;
+        event.xkey.window = box;
+        event.xkey.same_screen = True;
+        for (KeySym key : {XK_Return, XK_space, XK_Escape}) {
+            event.xkey.keycode = XKeysymToKeycode(op.display(), key);
+            XSendEvent(op.display(), box, False, KeyPressMask, &event);
+        }
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(op.display(), box, &attributes);
+        event = XEvent{};
+        event.xbutton.window = box;
+        event.xbutton.button = Button1;
+        event.xbutton.same_screen = True;
+        for (int y = 0; y < attributes.height; y += 4) {  // over the button, wherever it is
+            for (int x = 0; x < attributes.width; x += 8) {
+                event.xbutton.x = x;
+                event.xbutton.y = y;
+                event.xbutton.type = ButtonPress;
+                XSendEvent(op.display(), box, False, ButtonPressMask, &event);
+                event.xbutton.type = ButtonRelease;
+                XSendEvent(op.display(), box, False, ButtonReleaseMask, &event);
+            }
+        }
+        // The box reads its events in order. Blacken it and ask it to repaint:
+        // if it paints, it read the forged events before and is still open.
+        GC gc = XCreateGC(op.display(), box, 0, nullptr);
+        XSetForeground(op.display(), gc, BlackPixel(op.display(), DefaultScreen(op.display())));
+        XFillRectangle(op.display(), box, gc, 0, 0, static_cast<unsigned>(op.width),
+                       static_cast<unsigned>(op.height));
+        XFreeGC(op.display(), gc);
+        event = XEvent{};
+        event.xexpose.type = Expose;
+        event.xexpose.window = box;
+        event.xexpose.width = op.width;
+        event.xexpose.height = op.height;
+        XSendEvent(op.display(), box, False, ExposureMask, &event);
+        XSync(op.display(), False);
+        const auto lit = [](Colour c) { return c.red > 200 && c.green > 200 && c.blue > 200; };
+        EXPECT_TRUE(op.waitUntil([&] {
+            return op.countPixels(box, lit) > op.width * op.height / 2;
+        })) << "the box did not repaint after the forged events";
+        EXPECT_TRUE(op.isOpen(box));
+        closeSent = true;
+        op.sendClose(box);
+        op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    const int result = MessageBoxA(nullptr, "text", "Forged", MB_OK);
+    const bool returnedAfterClose = closeSent;
+    operatorThread.join();
+    EXPECT_TRUE(returnedAfterClose);
+    EXPECT_EQ(result, IDOK);
+}
+
 TEST_F(X11MessageBoxTest, AFinalLineFeedAddsNoLineButASecondLineDoes) {
     std::vector<int> heights;
     std::thread operatorThread([&] {
