@@ -42,9 +42,9 @@ void internAtoms() {
         const_cast<char*>("WM_PROTOCOLS"),        const_cast<char*>("WM_DELETE_WINDOW"),
         const_cast<char*>("_NET_WM_NAME"),        const_cast<char*>("_NET_WM_ICON"),
         const_cast<char*>("_NET_WM_WINDOW_TYPE"), const_cast<char*>("_NET_WM_WINDOW_TYPE_DIALOG"),
-        const_cast<char*>("UTF8_STRING")};
-    Atom atoms[7] = {};
-    XInternAtoms(x11.display, names, 7, False, atoms);
+        const_cast<char*>("UTF8_STRING"),         const_cast<char*>("WM_STATE")};
+    Atom atoms[8] = {};
+    XInternAtoms(x11.display, names, 8, False, atoms);
     x11.wmProtocols = atoms[0];
     x11.wmDeleteWindow = atoms[1];
     x11.netWmName = atoms[2];
@@ -52,6 +52,7 @@ void internAtoms() {
     x11.netWmWindowType = atoms[4];
     x11.netWmWindowTypeDialog = atoms[5];
     x11.utf8String = atoms[6];
+    x11.wmState = atoms[7];
 }
 
 }  // namespace

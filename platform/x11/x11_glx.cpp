@@ -359,11 +359,11 @@ BOOL wglMakeCurrent(HDC dc, HGLRC context) {
     }
     WindowRecord* record = x11WindowFromDc(dc);
     GLXContext glx = contextOf(context);
-    if (record == nullptr || record->xwindow == None || glx == nullptr) {
+    if (record == nullptr || record->picture == None || glx == nullptr) {
         return FALSE;
     }
     const unsigned long errorsBefore = x11.errorCount;
-    const Bool made = glXMakeCurrent(x11.display, record->xwindow, glx);
+    const Bool made = glXMakeCurrent(x11.display, record->picture, glx);
     x11SyncErrors();  // a mismatched visual is reported only asynchronously
     return made && x11.errorCount == errorsBefore ? TRUE : FALSE;
 }
@@ -383,9 +383,9 @@ BOOL wglDeleteContext(HGLRC context) {
 
 BOOL SwapBuffers(HDC dc) {
     WindowRecord* record = x11WindowFromDc(dc);
-    if (record == nullptr || record->xwindow == None || record->pixelFormat == 0) {
+    if (record == nullptr || record->picture == None || record->pixelFormat == 0) {
         return FALSE;
     }
-    glXSwapBuffers(x11.display, record->xwindow);
+    glXSwapBuffers(x11.display, record->picture);
     return TRUE;
 }
