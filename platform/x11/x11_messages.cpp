@@ -6,6 +6,7 @@
 // Cannot: sent messages between threads, timers, or messages for more than
 // the left mouse button; other buttons and unknown events translate to
 // nothing. Keys report a virtual-key code only for the keys listed below.
+// Mouse positions are the picture child's, also over the margin around it.
 #include "platform/x11/x11_layer.h"
 
 #include <X11/Xutil.h>

@@ -100,7 +100,8 @@ constexpr long kWindowEvents = ExposureMask | StructureNotifyMask | PropertyChan
 constexpr long kPictureEvents = ExposureMask;
 
 // Black sets the margin apart from any picture the renderer draws (its
-// backgrounds are greys) and is pixel 0 in a TrueColor colormap of our own.
+// backgrounds are greys) and is pixel 0 in a TrueColor colormap of our own;
+// on a palette visual pixel 0 is whatever the palette's first entry is.
 unsigned long marginPixel(const WindowRecord& record) {
     return record.ownsColormap ? 0 : BlackPixel(x11.display, x11.screen);
 }
