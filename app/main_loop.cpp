@@ -15,13 +15,24 @@ void idleRender() {
     renderFrame();
 }
 
+namespace {
+
+// Nobody sees frames of a minimised or unmapped window, so none are drawn:
+// the hook stays installed and runs again once a restore's paint wakes us.
+bool windowHidden() {
+    return IsIconic(WindowFromDC(viewer.deviceContext)) != FALSE;
+}
+
+}  // namespace
+
 // Draws back to back while a hook is installed, but lets every waiting
-// message through first; sleeps in GetMessageA when nothing asks for frames.
+// message through first; sleeps in GetMessageA when nothing asks for frames
+// or nothing can be seen.
 int runMainLoop() {
     MSG msg{};
     for (;;) {
         while (viewer.idleHook != nullptr) {
-            if (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) || windowHidden()) {
                 break;
             }
             viewer.idleHook();

@@ -49,6 +49,14 @@ void fakeInvalidate() {
     fake.needsPaint = fake.windowExists;
 }
 
+void fakeSetIconic(bool iconic) {
+    fakeLog("outsideIconic", iconic);
+    fake.windowIconic = iconic;
+    if (!iconic) {
+        fakeInvalidate();
+    }
+}
+
 // Deeper than this, the window procedure is calling back into itself without
 // end (say, a size handler that never settles); the fake stops answering.
 constexpr int kMaxSendDepth = 32;

@@ -47,6 +47,8 @@ struct FakePlatform {
     // WM_QUIT with kRunawayExitCode, so that a loop that never ends fails the
     // test instead of hanging it.
     int queueLookLimit = 20000;
+    // What IsIconic answers for the window (minimised, or unmapped).
+    bool windowIconic = false;
 
     // What happened.
     std::vector<FakeCall> calls;
@@ -114,6 +116,9 @@ void fakePostMouse(UINT message, int x, int y);
 // window is uncovered and must be painted again.
 void fakeResizeFromOutside(int width, int height);
 void fakeInvalidate();
+// The window is minimised, or restored; a restore owes a paint, which is
+// what wakes a waiting loop on a real platform.
+void fakeSetIconic(bool iconic);
 
 // Queries of the record.
 std::vector<std::string> fakeCallNames();

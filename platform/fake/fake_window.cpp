@@ -133,6 +133,11 @@ BOOL UpdateWindow(HWND window) {
     return TRUE;
 }
 
+BOOL IsIconic(HWND window) {
+    fakeLog("IsIconic", window);
+    return window == kFakeWindow && fake.windowExists && fake.windowIconic ? TRUE : FALSE;
+}
+
 // A size message follows only a real change of size, as on Windows; that is
 // what lets a snap-back end.
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {

@@ -52,9 +52,9 @@ void internAtoms() {
         const_cast<char*>("_NET_WM_NAME"),        const_cast<char*>("_NET_WM_ICON"),
         const_cast<char*>("_NET_WM_WINDOW_TYPE"), const_cast<char*>("_NET_WM_WINDOW_TYPE_DIALOG"),
         const_cast<char*>("UTF8_STRING"),         const_cast<char*>("_NET_WM_PID"),
-        const_cast<char*>("_NET_WM_PING")};
-    Atom atoms[9] = {};
-    XInternAtoms(x11.display, names, 9, False, atoms);
+        const_cast<char*>("_NET_WM_PING"),        const_cast<char*>("WM_STATE")};
+    Atom atoms[10] = {};
+    XInternAtoms(x11.display, names, 10, False, atoms);
     x11.wmProtocols = atoms[0];
     x11.wmDeleteWindow = atoms[1];
     x11.netWmName = atoms[2];
@@ -64,6 +64,7 @@ void internAtoms() {
     x11.utf8String = atoms[6];
     x11.netWmPid = atoms[7];
     x11.netWmPing = atoms[8];
+    x11.wmState = atoms[9];
 }
 
 // XOpenDisplay waits for the server's reply without a time limit, so it runs

@@ -367,11 +367,11 @@ BOOL wglMakeCurrent(HDC dc, HGLRC context) {
     }
     WindowRecord* record = x11WindowFromDc(dc);
     GLXContext glx = contextOf(context);
-    if (record == nullptr || record->xwindow == None || glx == nullptr) {
+    if (record == nullptr || record->picture == None || glx == nullptr) {
         return FALSE;
     }
     const unsigned long errorsBefore = x11.errorCount;
-    const Bool made = glXMakeCurrent(x11.display, record->xwindow, glx);
+    const Bool made = glXMakeCurrent(x11.display, record->picture, glx);
     x11SyncErrors();  // a mismatched visual is reported only asynchronously
     if (!made || x11.errorCount != errorsBefore) {
         std::fprintf(stderr, "morvane: cannot make the OpenGL rendering context current\n");
@@ -395,9 +395,9 @@ BOOL wglDeleteContext(HGLRC context) {
 
 BOOL SwapBuffers(HDC dc) {
     WindowRecord* record = x11WindowFromDc(dc);
-    if (record == nullptr || record->xwindow == None || record->pixelFormat == 0) {
+    if (record == nullptr || record->picture == None || record->pixelFormat == 0) {
         return FALSE;
     }
-    glXSwapBuffers(x11.display, record->xwindow);
+    glXSwapBuffers(x11.display, record->picture);
     return TRUE;
 }

@@ -3,9 +3,10 @@
 // by the layer's source files and by its tests; the program sees only the
 // Win32 names of platform/winapi.h.
 //
-// Depends on: Xlib and GLX. Every window is top-level (parents are ignored);
-// handles are small numbers that are never reused, so a stale handle finds
-// nothing instead of another window.
+// Depends on: Xlib and GLX. Every window is top-level (parents are ignored)
+// and holds one child X window, its picture, of the program's size; handles
+// are small numbers that are never reused, so a stale handle finds nothing
+// instead of another window.
 #pragma once
 
 // First: it defines APIENTRY, which the GL headers only define when absent.
@@ -44,6 +45,11 @@ struct WindowRecord {
     int reportedWidth = 1;  // size of the last WM_SIZE, or the created size
     int reportedHeight = 1;
     Window xwindow = None;
+    // The drawable and the mouse's origin: kept at the program's size and
+    // centred when a window manager forces the top-level to another size.
+    Window picture = None;
+    int pictureX = 0;
+    int pictureY = 0;
     Colormap colormap = None;
     bool ownsColormap = false;
     int pixelFormat = 0;
@@ -52,6 +58,8 @@ struct WindowRecord {
     bool destroying = false;
     bool visible = false;
     bool invalid = false;  // owes a WM_PAINT
+    bool mapped = false;   // as the server last reported it
+    bool iconic = false;   // WM_STATE says IconicState
 };
 
 struct X11Layer {
@@ -66,6 +74,7 @@ struct X11Layer {
     Atom utf8String = None;
     Atom netWmPid = None;
     Atom netWmPing = None;
+    Atom wmState = None;
     Cursor arrowCursor = None;
     std::vector<WindowClassRecord> classes;
     // Records stay allocated after destruction so that a procedure running
@@ -109,6 +118,8 @@ LRESULT x11Send(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam
 // Creates (or re-creates) the X window of a record with the given visual, or
 // the default visual when null. False when the server refused it.
 bool x11CreateXWindow(WindowRecord& record, const XVisualInfo* visual);
+// Centres the picture in the top-level's last reported size.
+void x11PlacePicture(WindowRecord& record);
 // Runs a request and tells whether the server reported an error for it.
 unsigned long x11SyncErrors();
 

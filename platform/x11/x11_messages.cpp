@@ -6,8 +6,10 @@
 // Cannot: sent messages between threads, timers, or messages for more than
 // the left mouse button; other buttons and unknown events translate to
 // nothing. Keys report a virtual-key code only for the keys listed below.
+// Mouse positions are the picture child's, also over the margin around it.
 #include "platform/x11/x11_layer.h"
 
+#include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <poll.h>
 
@@ -60,14 +62,16 @@ void queueButton(const WindowRecord& record, const XButtonEvent& button) {
     }
     const UINT message = button.type == ButtonPress ? WM_LBUTTONDOWN : WM_LBUTTONUP;
     const WPARAM keys = button.type == ButtonPress ? kLeftButtonDown : 0;
-    post(record, message, keys, x11PointLParam(button.x, button.y), button.time, button.x_root,
-         button.y_root);
+    post(record, message, keys,
+         x11PointLParam(button.x - record.pictureX, button.y - record.pictureY), button.time,
+         button.x_root, button.y_root);
 }
 
 void queueMotion(const WindowRecord& record, const XMotionEvent& motion) {
     const WPARAM keys = (motion.state & Button1Mask) != 0 ? kLeftButtonDown : 0;
-    post(record, WM_MOUSEMOVE, keys, x11PointLParam(motion.x, motion.y), motion.time, motion.x_root,
-         motion.y_root);
+    post(record, WM_MOUSEMOVE, keys,
+         x11PointLParam(motion.x - record.pictureX, motion.y - record.pictureY), motion.time,
+         motion.x_root, motion.y_root);
 }
 
 // Only a change of size is news: moves, and the echo of a size already
@@ -78,6 +82,7 @@ void queueConfigure(WindowRecord& record, const XConfigureEvent& configure) {
     }
     record.reportedWidth = configure.width;
     record.reportedHeight = configure.height;
+    x11PlacePicture(record);
     post(record, WM_SIZE, SIZE_RESTORED, MAKELPARAM(configure.width, configure.height), 0, 0, 0);
 }
 
@@ -91,6 +96,42 @@ void queueClientMessage(const WindowRecord& record, const XClientMessageEvent& c
     }
 }
 
+bool wmStateIsIconic(Window xwindow) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(x11.display, xwindow, x11.wmState, 0, 2, False,
+                                          x11.wmState, &type, &format, &count, &remaining, &data);
+    bool iconic = false;
+    if (status == Success && data != nullptr && type == x11.wmState && format == 32 && count > 0) {
+        iconic = reinterpret_cast<const long*>(data)[0] == IconicState;
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return iconic;
+}
+
+// Coming back on screen owes a paint, which also wakes a main loop that
+// stopped drawing while nothing could be seen.
+void setShown(WindowRecord& record, bool mapped, bool iconic) {
+    const bool wasHidden = !record.mapped || record.iconic;
+    record.mapped = mapped;
+    record.iconic = iconic;
+    if (wasHidden && mapped && !iconic) {
+        record.invalid = true;
+    }
+}
+
+void propertyChanged(WindowRecord& record, const XPropertyEvent& property) {
+    if (property.atom == x11.wmState) {
+        setShown(record, record.mapped,
+                 property.state == PropertyNewValue && wmStateIsIconic(record.xwindow));
+    }
+}
+
 // Someone else destroyed our X window: the window is gone all the same, so
 // the program hears WM_DESTROY as if it had asked.
 void windowDestroyedOutside(WindowRecord& record) {
@@ -98,6 +139,7 @@ void windowDestroyedOutside(WindowRecord& record) {
         return;
     }
     record.xwindow = None;
+    record.picture = None;
     if (record.ownsColormap) {
         XFreeColormap(x11.display, record.colormap);
         record.ownsColormap = false;
@@ -239,6 +281,9 @@ void x11QueueEvent(const XEvent& event) {
     if (x11IsForged(event)) {
         return;
     }
+    if (event.xany.window == record->picture && event.type != Expose) {
+        return;  // everything else is the top-level's
+    }
     switch (event.type) {
         case Expose:
             record->invalid = true;
@@ -262,6 +307,15 @@ void x11QueueEvent(const XEvent& event) {
             break;
         case DestroyNotify:
             windowDestroyedOutside(*record);
+            break;
+        case MapNotify:
+            setShown(*record, true, record->iconic);
+            break;
+        case UnmapNotify:
+            setShown(*record, false, record->iconic);
+            break;
+        case PropertyNotify:
+            propertyChanged(*record, event.xproperty);
             break;
         default:
             break;

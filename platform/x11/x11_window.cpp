@@ -7,7 +7,9 @@
 // set, x11_messages.cpp delivers what the X server reports.
 // Cannot: child windows (every window is top-level), menus, styles beyond a
 // fixed-size framed window, or an outer size that includes the frame: the
-// frame belongs to the window manager, so sizes here are client sizes.
+// frame belongs to the window manager, so sizes here are client sizes. A
+// size forced by a window manager is not the drawable's: the picture child
+// keeps the program's size, centred on a black margin.
 #include "platform/x11/x11_layer.h"
 
 #include <X11/Xatom.h>
@@ -90,8 +92,19 @@ void setWindowProperties(const WindowRecord& record) {
     x11SetIconProperty(record.xwindow, record.icon);
 }
 
-constexpr long kWindowEvents = ExposureMask | StructureNotifyMask | KeyPressMask | KeyReleaseMask |
-                               ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+// The picture selects no mouse events, so they pass up to the top-level,
+// which also sees them in the margin and under a grab.
+constexpr long kWindowEvents = ExposureMask | StructureNotifyMask | PropertyChangeMask |
+                               KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                               PointerMotionMask;
+constexpr long kPictureEvents = ExposureMask;
+
+// Black sets the margin apart from any picture the renderer draws (its
+// backgrounds are greys) and is pixel 0 in a TrueColor colormap of our own;
+// on a palette visual pixel 0 is whatever the palette's first entry is.
+unsigned long marginPixel(const WindowRecord& record) {
+    return record.ownsColormap ? 0 : BlackPixel(x11.display, x11.screen);
+}
 
 Colormap colormapFor(WindowRecord& record, const XVisualInfo* visual) {
     const Window root = RootWindow(x11.display, x11.screen);
@@ -112,9 +125,12 @@ Colormap colormapFor(WindowRecord& record, const XVisualInfo* visual) {
 
 void destroyXWindow(WindowRecord& record) {
     if (record.xwindow != None) {
-        XDestroyWindow(x11.display, record.xwindow);
+        XDestroyWindow(x11.display, record.xwindow);  // and the picture with it
         record.xwindow = None;
     }
+    record.picture = None;
+    record.mapped = false;
+    record.iconic = false;
     if (record.ownsColormap) {
         XFreeColormap(x11.display, record.colormap);
         record.ownsColormap = false;
@@ -149,7 +165,7 @@ WindowRecord* x11WindowFromX(Window xwindow) {
         return nullptr;
     }
     for (auto& record : x11.windows) {
-        if (record->alive && record->xwindow == xwindow) {
+        if (record->alive && (record->xwindow == xwindow || record->picture == xwindow)) {
             return record.get();
         }
     }
@@ -171,24 +187,47 @@ LRESULT x11Send(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam
     return record.procedure(x11Handle(record), message, wParam, lParam);
 }
 
+void x11PlacePicture(WindowRecord& record) {
+    record.pictureX = (record.reportedWidth - record.width) / 2;
+    record.pictureY = (record.reportedHeight - record.height) / 2;
+    if (record.picture != None) {
+        XMoveResizeWindow(x11.display, record.picture, record.pictureX, record.pictureY,
+                          static_cast<unsigned>(record.width),
+                          static_cast<unsigned>(record.height));
+    }
+}
+
 bool x11CreateXWindow(WindowRecord& record, const XVisualInfo* visual) {
     destroyXWindow(record);
 
+    // Both windows share the visual and colormap, so the window manager
+    // installs the picture's colormap and screenshots of either agree.
     XSetWindowAttributes attributes{};
-    attributes.background_pixmap = None;  // the renderer paints everything
     attributes.border_pixel = 0;
     attributes.event_mask = kWindowEvents;
     attributes.colormap = record.colormap = colormapFor(record, visual);
+    attributes.background_pixel = marginPixel(record);
     attributes.cursor = record.cursor == kArrowCursor ? x11.arrowCursor : None;
-    const unsigned long mask = CWBackPixmap | CWBorderPixel | CWEventMask | CWColormap | CWCursor;
+    const unsigned long mask = CWBackPixel | CWBorderPixel | CWEventMask | CWColormap | CWCursor;
+    const int depth = visual != nullptr ? visual->depth : DefaultDepth(x11.display, x11.screen);
+    Visual* xvisual = visual != nullptr ? visual->visual : DefaultVisual(x11.display, x11.screen);
+    const auto width = static_cast<unsigned>(record.width);
+    const auto height = static_cast<unsigned>(record.height);
 
     const unsigned long errorsBefore = x11.errorCount;
-    record.xwindow = XCreateWindow(
-        x11.display, RootWindow(x11.display, x11.screen), record.x, record.y,
-        static_cast<unsigned>(record.width), static_cast<unsigned>(record.height), 0,
-        visual != nullptr ? visual->depth : DefaultDepth(x11.display, x11.screen), InputOutput,
-        visual != nullptr ? visual->visual : DefaultVisual(x11.display, x11.screen), mask,
-        &attributes);
+    record.xwindow =
+        XCreateWindow(x11.display, RootWindow(x11.display, x11.screen), record.x, record.y, width,
+                      height, 0, depth, InputOutput, xvisual, mask, &attributes);
+    XSetWindowAttributes pictureAttributes{};
+    pictureAttributes.background_pixmap = None;  // the renderer paints everything
+    pictureAttributes.border_pixel = 0;
+    pictureAttributes.event_mask = kPictureEvents;
+    pictureAttributes.colormap = record.colormap;
+    record.picture = XCreateWindow(
+        x11.display, record.xwindow, 0, 0, width, height, 0, depth, InputOutput, xvisual,
+        CWBackPixmap | CWBorderPixel | CWEventMask | CWColormap, &pictureAttributes);
+    record.pictureX = record.pictureY = 0;
+    XMapWindow(x11.display, record.picture);
     x11SyncErrors();
     if (x11.errorCount != errorsBefore) {
         destroyXWindow(record);
@@ -283,6 +322,15 @@ BOOL ShowWindow(HWND window, int showCommand) {
     return wasVisible;
 }
 
+// Minimised, or not on screen at all: nothing drawn there can be seen.
+BOOL IsIconic(HWND window) {
+    WindowRecord* record = x11FindWindow(window);
+    if (record == nullptr || record->xwindow == None) {
+        return FALSE;
+    }
+    return record->iconic || !record->mapped ? TRUE : FALSE;
+}
+
 BOOL UpdateWindow(HWND window) {
     WindowRecord* record = x11FindWindow(window);
     if (record == nullptr) {
@@ -313,6 +361,7 @@ BOOL SetWindowPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags) {
             setSizeHints(*record);
             XResizeWindow(x11.display, record->xwindow, static_cast<unsigned>(record->width),
                           static_cast<unsigned>(record->height));
+            x11PlacePicture(*record);  // a manager may refuse the new size
         }
     }
     XFlush(x11.display);
@@ -333,7 +382,7 @@ BOOL DestroyWindow(HWND window) {
     record->alive = false;
     dropQueuedMessages(window);
     // A context still current on the window would draw into a dead drawable.
-    if (record->xwindow != None && glXGetCurrentDrawable() == record->xwindow) {
+    if (record->picture != None && glXGetCurrentDrawable() == record->picture) {
         glXMakeCurrent(x11.display, None, nullptr);
     }
     destroyXWindow(*record);

@@ -6,6 +6,8 @@
 #include <X11/keysym.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "app/shell.h"
 #include "app/viewer_state.h"
 #include "tests/e2e/frame_analysis.h"
@@ -21,6 +23,15 @@ using namespace std::chrono_literals;
 ViewerSession::ViewerSession(const std::string& screen, const std::vector<std::string>& xvfbArgs)
     : server_(screen, xvfbArgs),
       x_(std::make_unique<XConnection>(server_.display().empty() ? ":none" : server_.display())) {}
+
+bool ViewerSession::startWindowManager(const std::vector<std::string>& command,
+                                       const std::string& logPath) {
+    if (!connected()) {
+        return false;
+    }
+    manager_ = std::make_unique<WindowManager>(server_.display(), command, logPath);
+    return manager_->waitUntilRunning(display(), kLongWait);
+}
 
 bool ViewerSession::launch(const std::vector<std::string>& extraEnvironment) {
     if (!connected()) {
@@ -47,11 +58,29 @@ std::optional<Window> ViewerSession::waitForBox(const std::string& title) {
         kLongWait);
 }
 
+namespace {
+
+// Without a window manager focus follows the pointer (PointerRoot); with
+// one, keys typed before it has focused the window would be lost.
+void waitForKeyboardFocus(Display* display, Window window) {
+    waitFor(
+        [&] {
+            Window focus = None;
+            int revert = 0;
+            XGetInputFocus(display, &focus, &revert);
+            return focus == window || focus == PointerRoot;
+        },
+        kLongWait);
+}
+
+}  // namespace
+
 void ViewerSession::dismissWithReturn(Window box) {
     const auto geometry = windowGeometry(display(), box);
     const int x = geometry ? geometry->width / 2 : 0;
     const int y = geometry ? geometry->height / 2 : 0;
     movePointerInto(display(), box, x, y);
+    waitForKeyboardFocus(display(), box);
     tapKey(display(), XK_Return);
 }
 
@@ -142,6 +171,7 @@ bool ViewerSession::staysTheSame(const RgbImage& image, std::chrono::millisecond
 
 void ViewerSession::typeKey(unsigned long keysym) {
     movePointerInto(display(), main_, 5, 5);
+    waitForKeyboardFocus(display(), main_);
     tapKey(display(), keysym);
 }
 
@@ -169,7 +199,9 @@ std::string ViewerSession::keep(const RgbImage& image, const std::string& name) 
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string path = "e2e-shots/";
     if (test != nullptr) {
-        path += std::string(test->test_suite_name()) + "." + test->name() + "-";
+        std::string testName = std::string(test->test_suite_name()) + "." + test->name();
+        std::replace(testName.begin(), testName.end(), '/', '.');  // parametrised names
+        path += testName + "-";
     }
     path += name + ".png";
     savePng(image, path);

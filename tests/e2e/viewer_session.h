@@ -1,6 +1,7 @@
-// One run of the real program on its own private Xvfb, with the steps every
-// end-to-end test shares: find and dismiss the boxes, find the main window,
-// take screenshots, wait for frames to appear or to stop.
+// One run of the real program on its own private Xvfb (with a window manager
+// if the test asks for one), with the steps every end-to-end test shares:
+// find and dismiss the boxes, find the main window, take screenshots, wait
+// for frames to appear or to stop.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -13,6 +14,7 @@
 
 #include "tests/support/program_process.h"
 #include "tests/support/rgb_image.h"
+#include "tests/support/window_manager.h"
 #include "tests/support/x_connection.h"
 #include "tests/support/xvfb_server.h"
 
@@ -29,6 +31,9 @@ public:
     Display* display() const { return x_->get(); }
     const std::string& displayName() const { return server_.display(); }
 
+    // Starts a window manager on this display (before the program), its
+    // output into logPath; true once it runs.
+    bool startWindowManager(const std::vector<std::string>& command, const std::string& logPath);
     // Starts the program on this display, with these "NAME=value" added.
     bool launch(const std::vector<std::string>& extraEnvironment = {});
     ProgramProcess& program() { return *program_; }
@@ -71,6 +76,7 @@ public:
 private:
     XvfbServer server_;
     std::unique_ptr<XConnection> x_;
+    std::unique_ptr<WindowManager> manager_;  // ends after the program
     std::unique_ptr<ProgramProcess> program_;
     Window main_ = None;
 };

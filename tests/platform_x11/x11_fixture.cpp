@@ -109,6 +109,11 @@ Window X11Test::xOf(HWND window) const {
     return record != nullptr ? record->xwindow : None;
 }
 
+Window X11Test::pictureOf(HWND window) const {
+    WindowRecord* record = x11FindWindow(window);
+    return record != nullptr ? record->picture : None;
+}
+
 void X11Test::settle() const {
     XSync(observer, False);
     XSync(x11.display, False);

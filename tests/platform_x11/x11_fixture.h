@@ -57,6 +57,7 @@ protected:
     HWND createWindow(int x = 50, int y = 50, int width = 300, int height = 200);
     HWND createShownWindow(int x = 50, int y = 50, int width = 300, int height = 200);
     Window xOf(HWND window) const;
+    Window pictureOf(HWND window) const;  // the child that holds the drawable
 
     // Round trips on both connections: what the server did is now queued.
     void settle() const;

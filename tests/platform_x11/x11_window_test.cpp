@@ -4,6 +4,9 @@
 
 #include <X11/Xatom.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 using X11WindowTest = X11Test;
@@ -87,7 +90,7 @@ TEST_F(X11WindowTest, PaintStaysQueuedUntilDefaultProcessingOrBeginPaintValidate
     DefWindowProcA(window, WM_PAINT, 0, 0);
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
 
-    XClearArea(observer, xOf(window), 0, 0, 0, 0, True);
+    XClearArea(observer, pictureOf(window), 0, 0, 0, 0, True);
     settle();
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
     EXPECT_EQ(msg.message, UINT(WM_PAINT));
@@ -103,7 +106,7 @@ TEST_F(X11WindowTest, AnExposeOwesAPaintThatComesAfterWaitingInput) {
     HWND window = createShownWindow();
     const int paintsBefore = countReceived(WM_PAINT);
     fakeMotion(100, 100);
-    XClearArea(observer, xOf(window), 0, 0, 0, 0, True);  // an Expose from outside
+    XClearArea(observer, pictureOf(window), 0, 0, 0, 0, True);  // an Expose from outside
     fakeMotion(110, 100);
     std::vector<MSG> taken;
     ASSERT_TRUE(takeUntil(taken, [](const std::vector<MSG>& t) {
@@ -246,6 +249,73 @@ TEST_F(X11WindowTest, AForcedResizeArrivesAsSizeAndSnapsBackWithOneMoreSizeOnly)
     EXPECT_EQ(attributes.height, 200);
     EXPECT_EQ(attributes.x, 50);
     EXPECT_EQ(attributes.y, 50);
+}
+
+void setWmState(Display* display, Window window, long state) {
+    const Atom wmState = XInternAtom(display, "WM_STATE", False);
+    const long value[2] = {state, static_cast<long>(None)};
+    XChangeProperty(display, window, wmState, wmState, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(value), 2);
+    XSync(display, False);
+}
+
+// As i3 and weston do when they force full screen and ignore the snap-back.
+TEST_F(X11WindowTest, AForcedSizeKeepsThePictureCentredOnABlackMarginWithItsOwnCoordinates) {
+    HWND window = createShownWindow(50, 50, 300, 200);
+    XResizeWindow(observer, xOf(window), 500, 400);
+    XSync(observer, False);
+    ASSERT_TRUE(pumpUntil([] { return countReceived(WM_SIZE) >= 1; }));
+    settle();
+    const XWindowAttributes picture = attributesOf(observer, pictureOf(window));
+    EXPECT_EQ(picture.x, 100);
+    EXPECT_EQ(picture.y, 100);
+    EXPECT_EQ(picture.width, 300);
+    EXPECT_EQ(picture.height, 200);
+
+    XImage* margin = XGetImage(observer, xOf(window), 10, 390, 1, 1, AllPlanes, ZPixmap);
+    ASSERT_NE(margin, nullptr);
+    EXPECT_EQ(XGetPixel(margin, 0, 0), BlackPixel(observer, DefaultScreen(observer)));
+    XDestroyImage(margin);
+
+    takeAll();
+    fakeMotion(150, 150);  // the picture's top-left pixel
+    fakeMotion(70, 65);    // in the margin, up and left of it
+    fakeMotion(449, 349);  // its bottom-right pixel
+    fakeButton(1, true);
+    fakeButton(1, false);
+    std::vector<MSG> taken;
+    ASSERT_TRUE(takeUntil(taken, [](const std::vector<MSG>& t) {
+        return !t.empty() && t.back().message == WM_LBUTTONUP;
+    }));
+    std::vector<std::pair<int, int>> points;
+    for (const MSG& m : taken) {
+        if (m.message == WM_MOUSEMOVE || m.message == WM_LBUTTONDOWN) {
+            points.emplace_back(lParamX(m.lParam), lParamY(m.lParam));
+        }
+    }
+    const std::vector<std::pair<int, int>> expected = {{0, 0}, {-80, -85}, {299, 199}, {299, 199}};
+    EXPECT_EQ(points, expected);
+}
+
+TEST_F(X11WindowTest, IsIconicFollowsTheMapStateAndWmStateAndEachRestoreOwesAPaint) {
+    HWND window = createShownWindow();
+    EXPECT_EQ(IsIconic(nullptr), FALSE);
+    ASSERT_TRUE(pumpUntil([&] { return IsIconic(window) == FALSE; })) << "mapped and normal";
+
+    XUnmapWindow(observer, xOf(window));
+    ASSERT_TRUE(pumpUntil([&] { return IsIconic(window) == TRUE; })) << "unmapped";
+    int paints = countReceived(WM_PAINT);
+    XMapWindow(observer, xOf(window));
+    ASSERT_TRUE(pumpUntil([&] { return IsIconic(window) == FALSE; }));
+    EXPECT_TRUE(pumpUntil([&] { return countReceived(WM_PAINT) > paints; }));
+
+    setWmState(observer, xOf(window), IconicState);
+    ASSERT_TRUE(pumpUntil([&] { return IsIconic(window) == TRUE; })) << "minimised";
+    paints = countReceived(WM_PAINT);
+    setWmState(observer, xOf(window), NormalState);
+    ASSERT_TRUE(pumpUntil([&] { return IsIconic(window) == FALSE; }));
+    EXPECT_TRUE(pumpUntil([&] { return countReceived(WM_PAINT) > paints; }))
+        << "a restore with no Expose must still wake the loop";
 }
 
 TEST_F(X11WindowTest, AMoveIsNoSizeMessage) {

@@ -125,6 +125,43 @@ TEST_F(MainLoopTest, ABurstOfMessagesIsDrainedBeforeTheNextFrame) {
     EXPECT_EQ(fakeFrames.size(), 3u);
 }
 
+TEST_F(MainLoopTest, WhileIconicNothingIsDrawnButEveryMessageIsHandled) {
+    openWindow();
+    requestRedraw();
+    ASSERT_EQ(viewer.keepAnimating, 1);
+    fakeSetIconic(true);
+    fakePostMouse(WM_MOUSEMOVE, 10, 10);
+    fakePostKey('f');
+    EXPECT_EQ(runUntilIdle(), 0);
+    EXPECT_EQ(fakeCount("renderFrame"), 0);
+    EXPECT_EQ(fakeCount("DispatchMessageA"), 3) << "the move, the key and its character";
+    EXPECT_EQ(viewer.fogEnabled, 1);
+    EXPECT_EQ(viewer.idleHook, &idleRender) << "the animation is only paused";
+}
+
+TEST_F(MainLoopTest, MinimisingStopsTheFramesAndRestoringResumesThem) {
+    openWindow();
+    requestRedraw();
+    afterFakeFrame = [](int drawn) {
+        if (drawn == 2) {
+            fakeSetIconic(true);  // no message follows: the loop must look itself
+        } else if (drawn == 5) {
+            fakePostKey(27);
+        }
+    };
+    std::size_t framesWhenRestored = 0;
+    int restores = 0;
+    fake.whenQueueRunsDry = [&] {
+        framesWhenRestored = fakeFrames.size();
+        ++restores;
+        fakeSetIconic(false);
+    };
+    EXPECT_EQ(runMainLoop(), 0);
+    EXPECT_EQ(restores, 1) << "the loop waited exactly once, while minimised";
+    EXPECT_EQ(framesWhenRestored, 2u);
+    EXPECT_EQ(fakeFrames.size(), 5u);
+}
+
 TEST_F(MainLoopTest, TheQuitMessageCodeBecomesTheResult) {
     openWindow();
     PostQuitMessage(3);

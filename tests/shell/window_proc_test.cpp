@@ -28,7 +28,8 @@ std::vector<std::string> handlerCallNames() {
     std::vector<std::string> names;
     for (const std::string& name : fakeCallNames()) {
         if (name != "windowProc" && name != "PeekMessageA" && name != "GetMessageA" &&
-            name != "TranslateMessage" && name != "DispatchMessageA" && name != "queueRanDry") {
+            name != "TranslateMessage" && name != "DispatchMessageA" && name != "queueRanDry" &&
+            name != "WindowFromDC" && name != "IsIconic") {
             names.push_back(name);
         }
     }

@@ -29,19 +29,23 @@ std::vector<Item> readProperty(Display* display, Window window, const char* name
 
 }  // namespace
 
-std::vector<Window> topLevelWindows(Display* display) {
+std::vector<Window> childWindows(Display* display, Window window) {
     Window root = None;
     Window parent = None;
     Window* children = nullptr;
     unsigned int count = 0;
     std::vector<Window> windows;
-    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+    if (XQueryTree(display, window, &root, &parent, &children, &count) != 0) {
         windows.assign(children, children + count);
     }
     if (children != nullptr) {
         XFree(children);
     }
     return windows;
+}
+
+std::vector<Window> topLevelWindows(Display* display) {
+    return childWindows(display, DefaultRootWindow(display));
 }
 
 std::optional<std::string> wmName(Display* display, Window window) {
@@ -138,16 +142,33 @@ bool hasDeleteProtocol(Display* display, Window window) {
     return found;
 }
 
-std::optional<Window> findViewableWindow(Display* display,
+namespace {
+
+// Depth first from the top: a window that is not viewable has no viewable
+// descendants, so its subtree is skipped.
+std::optional<Window> findViewableWithin(Display* display, Window parent,
                                          const std::function<bool(Window)>& matches) {
-    const auto windows = topLevelWindows(display);
+    const auto windows = childWindows(display, parent);
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
         const auto geometry = windowGeometry(display, *it);
-        if (geometry && geometry->viewable && matches(*it)) {
+        if (!geometry || !geometry->viewable) {
+            continue;
+        }
+        if (matches(*it)) {
             return *it;
+        }
+        if (auto inner = findViewableWithin(display, *it, matches)) {
+            return inner;
         }
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Window> findViewableWindow(Display* display,
+                                         const std::function<bool(Window)>& matches) {
+    return findViewableWithin(display, DefaultRootWindow(display), matches);
 }
 
 std::optional<Window> findViewableByTitle(Display* display, const std::string& title) {

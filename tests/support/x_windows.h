@@ -24,7 +24,8 @@ struct WindowGeometry {
     bool viewable = false;  // mapped, with all its ancestors mapped
 };
 
-// Children of the root window, bottom to top.
+// Children of a window, or of the root window, bottom to top.
+std::vector<Window> childWindows(Display* display, Window window);
 std::vector<Window> topLevelWindows(Display* display);
 
 std::optional<std::string> wmName(Display* display, Window window);
@@ -40,7 +41,8 @@ std::vector<unsigned long> netWmIcon(Display* display, Window window);
 std::optional<WindowGeometry> windowGeometry(Display* display, Window window);
 bool hasDeleteProtocol(Display* display, Window window);
 
-// The topmost viewable top-level window that satisfies the test.
+// The topmost viewable window that satisfies the test: a top-level one, or
+// one inside it, as a client sits inside a window manager's frame.
 std::optional<Window> findViewableWindow(Display* display,
                                          const std::function<bool(Window)>& matches);
 std::optional<Window> findViewableByTitle(Display* display, const std::string& title);
