@@ -283,10 +283,19 @@ TEST_P(I3EndToEnd, AForcedSizeKeepsThePictureWholeAndCentredAndItStillTurnsAndEs
     const int centreY = (forced->second - kSide) / 2 + kSide / 2;
     const auto stopped = session.stopWithClick(centreX, centreY);
     ASSERT_TRUE(stopped) << "a click in the picture did not stop the model";
+    // i3 holds the pointer while it handles a press (to focus on click), then
+    // replays it; moves made meanwhile all arrive at the last position, which
+    // is no movement at all. So each move waits for the frame it draws.
+    FrameWatch frames(session.displayName(), session.main());
+    ASSERT_TRUE(frames.ok());
     movePointerInto(d, session.main(), centreX, centreY);
     pressButton(d);
     for (int step = 1; step <= 8; ++step) {
+        frames.poll();
+        const size_t drawn = frames.count();
         movePointerInto(d, session.main(), centreX + 12 * step, centreY);
+        ASSERT_TRUE(frames.waitForCount(drawn + 1, kLongWait))
+            << "move " << step << " drew nothing";
     }
     releaseButton(d);
     const auto turned = session.waitForChangeFrom(*stopped);
