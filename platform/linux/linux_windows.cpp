@@ -15,8 +15,8 @@ namespace {
 
 // The stock arrow cursor needs no resource; any non-null value names it.
 HCURSOR const kArrowCursor = reinterpret_cast<HCURSOR>(static_cast<std::uintptr_t>(32512));
-// The program's icon; the backends draw it from their own copy.
-HICON const kProgramIcon = reinterpret_cast<HICON>(static_cast<std::uintptr_t>(0x7000));
+// The program's icon (resource 101); the backends draw it from their own copy.
+HICON const kProgramIcon = reinterpret_cast<HICON>(static_cast<std::uintptr_t>(101));
 
 const WindowClassRecord* findClass(const char* name) {
     if (name == nullptr) {
