@@ -109,10 +109,13 @@ straight lines, each drawn as a thin tube, and the quadric surface through
 them, lit by seven lights, six of them coloured. It turns slowly on its own;
 drag with the mouse to turn it like a trackball, f switches fog, p the
 wire-frame view. It draws with OpenGL 1.1 and needs an X display with GLX.")
-  # The libraries the program links (libX11, libGL, the C++ runtime).
+  # The libraries the program links (libX11, libGL, libwayland-client, libEGL,
+  # libxkbcommon, libdecor, the C++ runtime).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # libglx0 and libopengl0 dispatch to a vendor library: Mesa here.
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libglx-mesa0, libgl1-mesa-dri")
+  # libglx0, libegl1 and libopengl0 dispatch to a vendor library: Mesa here;
+  # libdecor draws frames only through a plugin.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+      "libglx-mesa0, libegl-mesa0, libgl1-mesa-dri, libdecor-0-plugin-1-cairo")
 endif()
 
 include(CPack)

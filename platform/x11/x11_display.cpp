@@ -23,6 +23,53 @@
 
 X11Layer x11;
 
+// The parts in x11_window.cpp, x11_messages.cpp, x11_glx.cpp and
+// x11_message_box.cpp.
+bool x11CreateWindowForFormat(WindowRecord& record, int format);
+void x11DestroyWindow(WindowRecord& record);
+void x11ShowWindow(WindowRecord& record, bool show);
+void x11MoveWindow(WindowRecord& record);
+void x11ResizeWindow(WindowRecord& record);
+bool x11GrabPointer(WindowRecord& record);
+void x11ReleasePointer();
+bool x11Iconic(const WindowRecord& record);
+int x11ScreenMetric(int index);
+int x11MessageBox(WindowRecord* owner, const char* text, const char* caption, UINT type);
+void x11ReadEvents();
+bool x11WaitForEvents();
+int x11KeyCharacter(const MSG& keyDown);
+int x11ChoosePixelFormat(const PIXELFORMATDESCRIPTOR& request);
+int x11PixelFormatCount();
+bool x11DescribePixelFormat(int format, PIXELFORMATDESCRIPTOR* descriptor);
+UINT x11RealizePalette(WindowRecord& record, const std::vector<PALETTEENTRY>& entries);
+HGLRC x11CreateContext(WindowRecord& record);
+bool x11MakeCurrent(WindowRecord* record, HGLRC context);
+bool x11DeleteContext(HGLRC context);
+bool x11SwapBuffers(WindowRecord& record);
+
+const LinuxBackend x11Backend = {"x11",
+                                 x11CreateWindowForFormat,
+                                 x11DestroyWindow,
+                                 x11ShowWindow,
+                                 x11MoveWindow,
+                                 x11ResizeWindow,
+                                 x11GrabPointer,
+                                 x11ReleasePointer,
+                                 x11Iconic,
+                                 x11ScreenMetric,
+                                 x11MessageBox,
+                                 x11ReadEvents,
+                                 x11WaitForEvents,
+                                 x11KeyCharacter,
+                                 x11ChoosePixelFormat,
+                                 x11PixelFormatCount,
+                                 x11DescribePixelFormat,
+                                 x11RealizePalette,
+                                 x11CreateContext,
+                                 x11MakeCurrent,
+                                 x11DeleteContext,
+                                 x11SwapBuffers};
+
 namespace {
 
 // Reports the first error in one line; later ones are only counted, so a
@@ -135,6 +182,7 @@ std::string x11OpenDisplay() {
     x11.screen = DefaultScreen(x11.display);
     internAtoms();
     x11.arrowCursor = XCreateFontCursor(x11.display, XC_left_ptr);
+    coreUseBackend(&x11Backend);
     return {};
 }
 
@@ -159,15 +207,16 @@ void x11CloseDisplay() {
                 glXDestroyContext(x11.display, context);
             }
         }
-        for (auto& window : x11.windows) {
-            if (window->xwindow != None) {
-                XDestroyWindow(x11.display, window->xwindow);
+        for (auto& window : core.windows) {
+            if (x11Of(*window).xwindow != None) {
+                XDestroyWindow(x11.display, x11Of(*window).xwindow);
             }
-            if (window->ownsColormap) {
-                XFreeColormap(x11.display, window->colormap);
+            if (x11Of(*window).ownsColormap) {
+                XFreeColormap(x11.display, x11Of(*window).colormap);
             }
         }
         XCloseDisplay(x11.display);
     }
     x11 = X11Layer{};
+    coreReset();
 }

@@ -16,9 +16,8 @@
 
 namespace {
 
-// Palette and context handles are their table index plus a base, so that
-// they never collide with small window numbers passed by mistake.
-constexpr std::uintptr_t kPaletteBase = 0x50000000u;
+// Context handles are their table index plus a base, so that they never
+// collide with small window numbers passed by mistake.
 constexpr std::uintptr_t kContextBase = 0x60000000u;
 
 const XVisualInfo* visualOfFormat(int format) {
@@ -137,14 +136,6 @@ int closestDepthFormat(const XVisualInfo& chosen, int requestedDepthBits) {
     return best;
 }
 
-std::vector<PALETTEENTRY>* paletteOf(HPALETTE palette) {
-    const auto value = reinterpret_cast<std::uintptr_t>(palette);
-    if (value <= kPaletteBase || value - kPaletteBase > x11.palettes.size()) {
-        return nullptr;
-    }
-    return x11.palettes[value - kPaletteBase - 1].get();
-}
-
 GLXContext contextOf(HGLRC context) {
     const auto value = reinterpret_cast<std::uintptr_t>(context);
     if (value <= kContextBase || value - kContextBase > x11.contexts.size()) {
@@ -230,115 +221,64 @@ PIXELFORMATDESCRIPTOR x11DescribeTraits(const VisualTraits& traits) {
     return pfd;
 }
 
-int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request) {
-    if (request == nullptr || x11WindowFromDc(dc) == nullptr || !hasGlx()) {
+int x11ChoosePixelFormat(const PIXELFORMATDESCRIPTOR& request) {
+    if (!hasGlx()) {
         return 0;
     }
-    std::vector<int> attributes = glxRequest(*request);
+    std::vector<int> attributes = glxRequest(request);
     XVisualInfo* chosen = glXChooseVisual(x11.display, x11.screen, attributes.data());
     if (chosen == nullptr) {
         return 0;
     }
-    const int format = request->cDepthBits > 0 ? closestDepthFormat(*chosen, request->cDepthBits)
-                                               : formatOfVisual(chosen->visualid);
+    const int format = request.cDepthBits > 0 ? closestDepthFormat(*chosen, request.cDepthBits)
+                                              : formatOfVisual(chosen->visualid);
     XFree(chosen);
     return format;
 }
 
-// A format is set once per window, as on Win32; setting the same one again
-// succeeds, another one fails.
-BOOL SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR*) {
-    WindowRecord* record = x11WindowFromDc(dc);
-    const XVisualInfo* visual = visualOfFormat(format);
-    if (record == nullptr || visual == nullptr) {
-        return FALSE;
-    }
-    if (record->pixelFormat != 0) {
-        return record->pixelFormat == format ? TRUE : FALSE;
-    }
-    if (!x11CreateXWindow(*record, visual)) {
-        return FALSE;
-    }
-    record->pixelFormat = format;
-    return TRUE;
+// A pixel format is the window's visual: the X window is made again with it.
+bool x11CreateWindowForFormat(WindowRecord& record, int format) {
+    return x11CreateXWindow(record, format != 0 ? visualOfFormat(format) : nullptr);
 }
 
-int GetPixelFormat(HDC dc) {
-    WindowRecord* record = x11WindowFromDc(dc);
-    return record != nullptr ? record->pixelFormat : 0;
+int x11PixelFormatCount() {
+    return static_cast<int>(x11Visuals().size());
 }
 
-int DescribePixelFormat(HDC dc, int format, UINT bytes, PIXELFORMATDESCRIPTOR* descriptor) {
-    if (x11WindowFromDc(dc) == nullptr) {
-        return 0;
-    }
-    const int count = static_cast<int>(x11Visuals().size());
-    if (descriptor == nullptr) {
-        return count;
-    }
+bool x11DescribePixelFormat(int format, PIXELFORMATDESCRIPTOR* descriptor) {
     const XVisualInfo* visual = visualOfFormat(format);
     if (visual == nullptr) {
-        return 0;
+        return false;
     }
-    const PIXELFORMATDESCRIPTOR described = x11DescribeTraits(traitsOf(*visual));
-    std::memcpy(descriptor, &described, std::min<std::size_t>(bytes, sizeof described));
-    return count;
+    *descriptor = x11DescribeTraits(traitsOf(*visual));
+    return true;
 }
 
-HPALETTE CreatePalette(const LOGPALETTE* palette) {
-    if (palette == nullptr || palette->palNumEntries == 0) {
-        return nullptr;
-    }
-    const PALETTEENTRY* first = palette->palPalEntry;
-    x11.palettes.push_back(
-        std::make_unique<std::vector<PALETTEENTRY>>(first, first + palette->palNumEntries));
-    return reinterpret_cast<HPALETTE>(kPaletteBase + x11.palettes.size());
-}
-
-HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
-    WindowRecord* record = x11WindowFromDc(dc);
-    if (record == nullptr || paletteOf(palette) == nullptr) {
-        return nullptr;
-    }
-    const HPALETTE previous = record->selectedPalette;
-    record->selectedPalette = palette;
-    return previous;
-}
-
-// Stores the selected palette into the window's writable colormap; returns
-// how many entries went in (0 where the visual has no palette to set).
-UINT RealizePalette(HDC dc) {
-    WindowRecord* record = x11WindowFromDc(dc);
-    const std::vector<PALETTEENTRY>* entries =
-        record != nullptr ? paletteOf(record->selectedPalette) : nullptr;
-    const XVisualInfo* visual = record != nullptr ? visualOfFormat(record->pixelFormat) : nullptr;
-    if (entries == nullptr || visual == nullptr || !record->ownsColormap ||
-        !x11NeedsPalette(*visual)) {
+// Stores the palette into the window's writable colormap; returns how many
+// entries went in (0 where the visual has no palette to set).
+UINT x11RealizePalette(WindowRecord& record, const std::vector<PALETTEENTRY>& entries) {
+    const XVisualInfo* visual = visualOfFormat(record.pixelFormat);
+    if (visual == nullptr || !x11Of(record).ownsColormap || !x11NeedsPalette(*visual)) {
         return 0;
     }
     const std::size_t count =
-        std::min(entries->size(), static_cast<std::size_t>(std::max(visual->colormap_size, 0)));
+        std::min(entries.size(), static_cast<std::size_t>(std::max(visual->colormap_size, 0)));
     std::vector<XColor> colours(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const PALETTEENTRY& entry = (*entries)[i];
+        const PALETTEENTRY& entry = entries[i];
         colours[i].pixel = i;
         colours[i].red = static_cast<unsigned short>(entry.peRed * 257);
         colours[i].green = static_cast<unsigned short>(entry.peGreen * 257);
         colours[i].blue = static_cast<unsigned short>(entry.peBlue * 257);
         colours[i].flags = DoRed | DoGreen | DoBlue;
     }
-    XStoreColors(x11.display, record->colormap, colours.data(), static_cast<int>(count));
+    XStoreColors(x11.display, x11Of(record).colormap, colours.data(), static_cast<int>(count));
     XFlush(x11.display);
     return static_cast<UINT>(count);
 }
 
-BOOL UnrealizeObject(HGDIOBJ object) {
-    return paletteOf(reinterpret_cast<HPALETTE>(object)) != nullptr ? TRUE : FALSE;
-}
-
-HGLRC wglCreateContext(HDC dc) {
-    WindowRecord* record = x11WindowFromDc(dc);
-    const XVisualInfo* visual = record != nullptr ? visualOfFormat(record->pixelFormat) : nullptr;
+HGLRC x11CreateContext(WindowRecord& record) {
+    const XVisualInfo* visual = visualOfFormat(record.pixelFormat);
     if (visual == nullptr || !hasGlx() || glxValue(*visual, GLX_USE_GL) == 0) {
         return nullptr;
     }
@@ -358,46 +298,44 @@ HGLRC wglCreateContext(HDC dc) {
     return reinterpret_cast<HGLRC>(kContextBase + x11.contexts.size());
 }
 
-BOOL wglMakeCurrent(HDC dc, HGLRC context) {
+bool x11MakeCurrent(WindowRecord* record, HGLRC context) {
     if (x11.display == nullptr) {
-        return FALSE;
+        return false;
     }
-    if (context == nullptr) {
-        return glXMakeCurrent(x11.display, None, nullptr) ? TRUE : FALSE;
+    if (record == nullptr) {
+        return glXMakeCurrent(x11.display, None, nullptr);
     }
-    WindowRecord* record = x11WindowFromDc(dc);
     GLXContext glx = contextOf(context);
-    if (record == nullptr || record->picture == None || glx == nullptr) {
-        return FALSE;
+    if (x11Of(*record).picture == None || glx == nullptr) {
+        return false;
     }
     const unsigned long errorsBefore = x11.errorCount;
-    const Bool made = glXMakeCurrent(x11.display, record->picture, glx);
+    const Bool made = glXMakeCurrent(x11.display, x11Of(*record).picture, glx);
     x11SyncErrors();  // a mismatched visual is reported only asynchronously
     if (!made || x11.errorCount != errorsBefore) {
         std::fprintf(stderr, "morvane: cannot make the OpenGL rendering context current\n");
-        return FALSE;
+        return false;
     }
-    return TRUE;
+    return true;
 }
 
-BOOL wglDeleteContext(HGLRC context) {
+bool x11DeleteContext(HGLRC context) {
     GLXContext glx = contextOf(context);
     if (glx == nullptr) {
-        return FALSE;
+        return false;
     }
     if (glXGetCurrentContext() == glx) {
         glXMakeCurrent(x11.display, None, nullptr);
     }
     glXDestroyContext(x11.display, glx);
     x11.contexts[reinterpret_cast<std::uintptr_t>(context) - kContextBase - 1] = nullptr;
-    return TRUE;
+    return true;
 }
 
-BOOL SwapBuffers(HDC dc) {
-    WindowRecord* record = x11WindowFromDc(dc);
-    if (record == nullptr || record->picture == None || record->pixelFormat == 0) {
-        return FALSE;
+bool x11SwapBuffers(WindowRecord& record) {
+    if (x11Of(record).picture == None) {
+        return false;
     }
-    glXSwapBuffers(x11.display, record->picture);
-    return TRUE;
+    glXSwapBuffers(x11.display, x11Of(record).picture);
+    return true;
 }

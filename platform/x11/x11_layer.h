@@ -12,6 +12,8 @@
 // First: it defines APIENTRY, which the GL headers only define when absent.
 #include "platform/platform.h"
 
+#include "platform/linux/linux_backends.h"
+
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -23,27 +25,8 @@
 #include <string>
 #include <vector>
 
-struct WindowClassRecord {
-    std::string name;
-    WNDPROC procedure = nullptr;
-    UINT style = 0;
-    HICON icon = nullptr;
-    HCURSOR cursor = nullptr;
-};
-
-struct WindowRecord {
-    std::uintptr_t id = 0;
-    WNDPROC procedure = nullptr;
-    std::string className;
-    std::string title;
-    HICON icon = nullptr;
-    HCURSOR cursor = nullptr;
-    int x = 0;
-    int y = 0;
-    int width = 1;
-    int height = 1;
-    int reportedWidth = 1;  // size of the last WM_SIZE, or the created size
-    int reportedHeight = 1;
+// What a window keeps on the X server.
+struct X11Window : NativeWindow {
     Window xwindow = None;
     // The drawable and the mouse's origin: kept at the program's size and
     // centred when a window manager forces the top-level to another size.
@@ -52,14 +35,8 @@ struct WindowRecord {
     int pictureY = 0;
     Colormap colormap = None;
     bool ownsColormap = false;
-    int pixelFormat = 0;
-    HPALETTE selectedPalette = nullptr;
-    bool alive = true;
-    bool destroying = false;
-    bool visible = false;
-    bool invalid = false;  // owes a WM_PAINT
-    bool mapped = false;   // as the server last reported it
-    bool iconic = false;   // WM_STATE says IconicState
+    bool mapped = false;  // as the server last reported it
+    bool iconic = false;  // WM_STATE says IconicState
 };
 
 struct X11Layer {
@@ -76,18 +53,9 @@ struct X11Layer {
     Atom netWmPing = None;
     Atom wmState = None;
     Cursor arrowCursor = None;
-    std::vector<WindowClassRecord> classes;
-    // Records stay allocated after destruction so that a procedure running
-    // while its window is destroyed never touches freed memory.
-    std::vector<std::unique_ptr<WindowRecord>> windows;  // index = id - 1
-    std::deque<MSG> queue;
-    bool quitPosted = false;
-    int quitCode = 0;
-    HWND capture = nullptr;
     std::vector<XVisualInfo> visuals;  // pixel format n is visuals[n - 1]
     bool visualsLoaded = false;
     std::vector<GLXContext> contexts;  // null once deleted; handle = index + 1
-    std::vector<std::unique_ptr<std::vector<PALETTEENTRY>>> palettes;
     unsigned long errorCount = 0;
     bool errorReported = false;
     bool errorsExplained = false;  // counted, not shown: the caller reports the failure itself
@@ -95,10 +63,13 @@ struct X11Layer {
 
 extern X11Layer x11;
 
+// The X side of a window; an empty one before the X window is made.
+X11Window& x11Of(WindowRecord& record);
+const X11Window& x11Of(const WindowRecord& record);
+
 // Connection. x11OpenDisplay opens $DISPLAY once and returns "" on success or
 // the reason it cannot ("DISPLAY is not set", "cannot open display \":9\"",
 // "the X display :9 does not answer" after about 5 s of silence).
-std::string x11OpenDisplay();
 Display* x11Display();  // opens on first use; null when there is no display
 // Closes every window and context and the connection, and forgets all state.
 void x11CloseDisplay();

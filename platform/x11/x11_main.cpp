@@ -1,7 +1,8 @@
-// The Linux entry point: opens the X display and hands over to WinMain with
+// The Linux entry point: connects to the compositor named by
+// $WAYLAND_DISPLAY, else to the X display, and hands over to WinMain with
 // the program's own module and the ordinary show command.
 //
-// Depends on: the Xlib layer (x11_layer.h), $DISPLAY, dlopen for the module.
+// Depends on: the Linux core and its backends, dlopen for the module.
 // Cannot: run without a display; it says so in one line and exits with 1
 // rather than wait for one.
 #include "platform/x11/x11_layer.h"
@@ -12,7 +13,7 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    const std::string problem = x11OpenDisplay();
+    const std::string problem = coreConnect();
     if (!problem.empty()) {
         std::fprintf(stderr, "morvane: %s\n", problem.c_str());
         return 1;

@@ -270,15 +270,15 @@ void setTitle(Window window, const char* caption) {
 // window to be centred on.
 bool ownerArea(HWND owner, BoxRect* area) {
     const WindowRecord* ownerRecord = x11FindWindow(owner);
-    if (ownerRecord == nullptr || ownerRecord->xwindow == None) {
+    if (ownerRecord == nullptr || x11Of(*ownerRecord).xwindow == None) {
         return false;
     }
     XWindowAttributes attributes{};
     int x = 0;
     int y = 0;
     Window child = None;
-    if (!XGetWindowAttributes(x11.display, ownerRecord->xwindow, &attributes) ||
-        !XTranslateCoordinates(x11.display, ownerRecord->xwindow,
+    if (!XGetWindowAttributes(x11.display, x11Of(*ownerRecord).xwindow, &attributes) ||
+        !XTranslateCoordinates(x11.display, x11Of(*ownerRecord).xwindow,
                                RootWindow(x11.display, x11.screen), 0, 0, &x, &y, &child)) {
         return false;
     }
@@ -324,8 +324,8 @@ void setManagerHints(const MessageBox& box, HWND owner) {
     XChangeProperty(x11.display, box.window, x11.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&dialogType), 1);
     const WindowRecord* ownerRecord = x11FindWindow(owner);
-    if (ownerRecord != nullptr && ownerRecord->xwindow != None) {
-        XSetTransientForHint(x11.display, box.window, ownerRecord->xwindow);
+    if (ownerRecord != nullptr && x11Of(*ownerRecord).xwindow != None) {
+        XSetTransientForHint(x11.display, box.window, x11Of(*ownerRecord).xwindow);
     }
 }
 
@@ -433,10 +433,8 @@ void destroy(MessageBox& box) {
 
 }  // namespace
 
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    if (x11Display() == nullptr) {
-        return 0;
-    }
+int x11MessageBox(WindowRecord* ownerRecord, const char* text, const char* caption, UINT type) {
+    const HWND owner = ownerRecord != nullptr ? x11Handle(*ownerRecord) : nullptr;
     MessageBox box;
     box.type = type;
     box.content.lines = splitDialogLines(text);

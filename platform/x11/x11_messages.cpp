@@ -20,26 +20,10 @@ namespace {
 
 constexpr WPARAM kLeftButtonDown = 0x0001;  // MK_LBUTTON
 
-// Range filter as Win32 has it: 0, 0 means every message.
-bool inRange(UINT message, UINT first, UINT last) {
-    return (first == 0 && last == 0) || (message >= first && message <= last);
-}
-
-bool matches(const MSG& msg, HWND window, UINT first, UINT last) {
-    return (window == nullptr || msg.hwnd == window) && inRange(msg.message, first, last);
-}
-
 void post(const WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam, Time time,
           int rootX, int rootY, DWORD privateData = 0) {
-    MSG msg{};
-    msg.hwnd = x11Handle(record);
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = static_cast<DWORD>(time);
-    msg.pt = POINT{rootX, rootY};
-    msg.lPrivate = privateData;
-    x11.queue.push_back(msg);
+    corePost(record, message, wParam, lParam, static_cast<DWORD>(time), POINT{rootX, rootY},
+             privateData);
 }
 
 // The repeat count 1 and the X key code (8 to 255) as the scan code; the
@@ -63,15 +47,15 @@ void queueButton(const WindowRecord& record, const XButtonEvent& button) {
     const UINT message = button.type == ButtonPress ? WM_LBUTTONDOWN : WM_LBUTTONUP;
     const WPARAM keys = button.type == ButtonPress ? kLeftButtonDown : 0;
     post(record, message, keys,
-         x11PointLParam(button.x - record.pictureX, button.y - record.pictureY), button.time,
-         button.x_root, button.y_root);
+         x11PointLParam(button.x - x11Of(record).pictureX, button.y - x11Of(record).pictureY),
+         button.time, button.x_root, button.y_root);
 }
 
 void queueMotion(const WindowRecord& record, const XMotionEvent& motion) {
     const WPARAM keys = (motion.state & Button1Mask) != 0 ? kLeftButtonDown : 0;
     post(record, WM_MOUSEMOVE, keys,
-         x11PointLParam(motion.x - record.pictureX, motion.y - record.pictureY), motion.time,
-         motion.x_root, motion.y_root);
+         x11PointLParam(motion.x - x11Of(record).pictureX, motion.y - x11Of(record).pictureY),
+         motion.time, motion.x_root, motion.y_root);
 }
 
 // Only a change of size is news: moves, and the echo of a size already
@@ -117,9 +101,9 @@ bool wmStateIsIconic(Window xwindow) {
 // Coming back on screen owes a paint, which also wakes a main loop that
 // stopped drawing while nothing could be seen.
 void setShown(WindowRecord& record, bool mapped, bool iconic) {
-    const bool wasHidden = !record.mapped || record.iconic;
-    record.mapped = mapped;
-    record.iconic = iconic;
+    const bool wasHidden = !x11Of(record).mapped || x11Of(record).iconic;
+    x11Of(record).mapped = mapped;
+    x11Of(record).iconic = iconic;
     if (wasHidden && mapped && !iconic) {
         record.invalid = true;
     }
@@ -127,8 +111,8 @@ void setShown(WindowRecord& record, bool mapped, bool iconic) {
 
 void propertyChanged(WindowRecord& record, const XPropertyEvent& property) {
     if (property.atom == x11.wmState) {
-        setShown(record, record.mapped,
-                 property.state == PropertyNewValue && wmStateIsIconic(record.xwindow));
+        setShown(record, x11Of(record).mapped,
+                 property.state == PropertyNewValue && wmStateIsIconic(x11Of(record).xwindow));
     }
 }
 
@@ -138,26 +122,13 @@ void windowDestroyedOutside(WindowRecord& record) {
     if (record.destroying) {
         return;
     }
-    record.xwindow = None;
-    record.picture = None;
-    if (record.ownsColormap) {
-        XFreeColormap(x11.display, record.colormap);
-        record.ownsColormap = false;
+    x11Of(record).xwindow = None;
+    x11Of(record).picture = None;
+    if (x11Of(record).ownsColormap) {
+        XFreeColormap(x11.display, x11Of(record).colormap);
+        x11Of(record).ownsColormap = false;
     }
     DestroyWindow(x11Handle(record));
-}
-
-bool paintableWindow(HWND window, MSG* msg) {
-    for (auto& record : x11.windows) {
-        if (record->alive && record->visible && record->invalid &&
-            (window == nullptr || x11Handle(*record) == window)) {
-            *msg = MSG{};
-            msg->hwnd = x11Handle(*record);
-            msg->message = WM_PAINT;
-            return true;
-        }
-    }
-    return false;
 }
 
 // Moves every event the connection has into the queue without blocking.
@@ -172,30 +143,6 @@ void drainXEvents() {
             x11QueueEvent(event);
         }
     }
-}
-
-// Posted and input messages first, then quit, then paint, as on Win32.
-bool nextMessage(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
-    drainXEvents();
-    auto found = std::find_if(x11.queue.begin(), x11.queue.end(),
-                              [&](const MSG& m) { return matches(m, window, first, last); });
-    if (found != x11.queue.end()) {
-        *msg = *found;
-        if (remove) {
-            x11.queue.erase(found);
-        }
-        return true;
-    }
-    if (x11.quitPosted && window == nullptr && inRange(WM_QUIT, first, last)) {
-        *msg = MSG{};
-        msg->message = WM_QUIT;
-        msg->wParam = static_cast<WPARAM>(x11.quitCode);
-        if (remove) {
-            x11.quitPosted = false;
-        }
-        return true;
-    }
-    return inRange(WM_PAINT, first, last) && paintableWindow(window, msg);
 }
 
 // Sleeps in the X connection until it has something to read.
@@ -224,49 +171,7 @@ LPARAM x11PointLParam(int x, int y) {
 }
 
 WPARAM x11VirtualKey(KeySym keysym) {
-    if (keysym >= XK_a && keysym <= XK_z) {
-        return 'A' + (keysym - XK_a);
-    }
-    if ((keysym >= XK_A && keysym <= XK_Z) || (keysym >= XK_0 && keysym <= XK_9)) {
-        return keysym;
-    }
-    if (keysym >= XK_F1 && keysym <= XK_F12) {
-        return 0x70 + (keysym - XK_F1);
-    }
-    switch (keysym) {
-        case XK_BackSpace:
-            return 0x08;
-        case XK_Tab:
-            return 0x09;
-        case XK_Return:
-        case XK_KP_Enter:
-            return 0x0D;
-        case XK_Shift_L:
-        case XK_Shift_R:
-            return 0x10;
-        case XK_Control_L:
-        case XK_Control_R:
-            return 0x11;
-        case XK_Alt_L:
-        case XK_Alt_R:
-            return 0x12;
-        case XK_Escape:
-            return 0x1B;
-        case XK_space:
-            return 0x20;
-        case XK_Left:
-            return 0x25;
-        case XK_Up:
-            return 0x26;
-        case XK_Right:
-            return 0x27;
-        case XK_Down:
-            return 0x28;
-        case XK_Delete:
-            return 0x2E;
-        default:
-            return 0;
-    }
+    return coreVirtualKey(static_cast<std::uint32_t>(keysym));
 }
 
 void x11QueueEvent(const XEvent& event) {
@@ -281,7 +186,7 @@ void x11QueueEvent(const XEvent& event) {
     if (x11IsForged(event)) {
         return;
     }
-    if (event.xany.window == record->picture && event.type != Expose) {
+    if (event.xany.window == x11Of(*record).picture && event.type != Expose) {
         return;  // everything else is the top-level's
     }
     switch (event.type) {
@@ -309,10 +214,10 @@ void x11QueueEvent(const XEvent& event) {
             windowDestroyedOutside(*record);
             break;
         case MapNotify:
-            setShown(*record, true, record->iconic);
+            setShown(*record, true, x11Of(*record).iconic);
             break;
         case UnmapNotify:
-            setShown(*record, false, record->iconic);
+            setShown(*record, false, x11Of(*record).iconic);
             break;
         case PropertyNotify:
             propertyChanged(*record, event.xproperty);
@@ -321,78 +226,31 @@ void x11QueueEvent(const XEvent& event) {
             break;
     }
 }
-
-BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {
-    if (msg == nullptr) {
-        return FALSE;
-    }
-    return nextMessage(msg, window, filterMin, filterMax, (removeMsg & PM_REMOVE) != 0) ? TRUE
-                                                                                        : FALSE;
-}
-
-BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
-    if (msg == nullptr || x11Display() == nullptr ||
-        (window != nullptr && x11FindWindow(window) == nullptr)) {
+// The character of a queued key press, from its X key code and modifiers.
+int x11KeyCharacter(const MSG& keyDown) {
+    if (x11.display == nullptr) {
         return -1;
-    }
-    while (!nextMessage(msg, window, filterMin, filterMax, true)) {
-        if (!waitForXEvents()) {
-            return -1;
-        }
-    }
-    return msg->message == WM_QUIT ? 0 : 1;
-}
-
-// The character comes next in the queue, before any later input.
-BOOL TranslateMessage(const MSG* msg) {
-    if (msg == nullptr || msg->message != WM_KEYDOWN || x11.display == nullptr) {
-        return FALSE;
     }
     XKeyEvent key{};
     key.type = KeyPress;
     key.display = x11.display;
-    key.keycode = static_cast<unsigned>((msg->lParam >> 16) & 0xff);
-    key.state = msg->lPrivate;
+    key.keycode = static_cast<unsigned>((keyDown.lParam >> 16) & 0xff);
+    key.state = keyDown.lPrivate;
     if (key.keycode == 0) {
-        return FALSE;
+        return -1;
     }
     char text[8] = {};
     KeySym keysym = NoSymbol;
     if (XLookupString(&key, text, sizeof text, &keysym, nullptr) != 1) {
-        return FALSE;
+        return -1;
     }
-    MSG character = *msg;
-    character.message = WM_CHAR;
-    character.wParam = static_cast<unsigned char>(text[0]);
-    x11.queue.push_front(character);
-    return TRUE;
+    return static_cast<unsigned char>(text[0]);
 }
 
-LRESULT DispatchMessageA(const MSG* msg) {
-    if (msg == nullptr) {
-        return 0;
-    }
-    WindowRecord* record = x11FindWindow(msg->hwnd);
-    return record != nullptr ? x11Send(*record, msg->message, msg->wParam, msg->lParam) : 0;
+void x11ReadEvents() {
+    drainXEvents();
 }
 
-LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
-    switch (message) {
-        case WM_CLOSE:
-            DestroyWindow(window);
-            return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT paint;
-            BeginPaint(window, &paint);
-            EndPaint(window, &paint);
-            return 0;
-        }
-        default:
-            return 0;
-    }
-}
-
-void PostQuitMessage(int exitCode) {
-    x11.quitPosted = true;
-    x11.quitCode = exitCode;
+bool x11WaitForEvents() {
+    return x11.display != nullptr && waitForXEvents();
 }

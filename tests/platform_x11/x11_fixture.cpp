@@ -106,12 +106,12 @@ HWND X11Test::createShownWindow(int x, int y, int width, int height) {
 
 Window X11Test::xOf(HWND window) const {
     WindowRecord* record = x11FindWindow(window);
-    return record != nullptr ? record->xwindow : None;
+    return record != nullptr ? x11Of(*record).xwindow : None;
 }
 
 Window X11Test::pictureOf(HWND window) const {
     WindowRecord* record = x11FindWindow(window);
-    return record != nullptr ? record->picture : None;
+    return record != nullptr ? x11Of(*record).picture : None;
 }
 
 void X11Test::settle() const {

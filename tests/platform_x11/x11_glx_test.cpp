@@ -36,7 +36,7 @@ protected:
             HDC dc = GetDC(window);
             const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
             *chosen = ChoosePixelFormat(dc, &request);
-            *beforeSet = x11FindWindow(window)->xwindow;
+            *beforeSet = x11Of(*x11FindWindow(window)).xwindow;
             SetPixelFormat(dc, *chosen, &request);
         };
         return createWindow(50, 50, 64, 48);

@@ -19,7 +19,7 @@ XWindowAttributes attributesOf(Display* display, Window window) {
 
 TEST_F(X11WindowTest, CreationReachesTheProcedureBeforeCreateReturnsAndMakesTheAskedWindow) {
     Window duringCreate = 1;
-    script.onCreate = [&](HWND window) { duringCreate = x11FindWindow(window)->xwindow; };
+    script.onCreate = [&](HWND window) { duringCreate = x11Of(*x11FindWindow(window)).xwindow; };
     HWND window = createWindow(50, 60, 300, 200);
     ASSERT_NE(window, nullptr);
     ASSERT_EQ(script.received.size(), 1u);
@@ -46,7 +46,7 @@ TEST_F(X11WindowTest, UnknownClassOrFailedCreationGivesNoWindow) {
     ASSERT_EQ(script.received.size(), 2u);
     EXPECT_EQ(script.received[1].message, UINT(WM_DESTROY));
     settle();
-    EXPECT_TRUE(x11.windows.back()->xwindow == None);
+    EXPECT_TRUE(x11Of(*core.windows.back()).xwindow == None);
 }
 
 TEST_F(X11WindowTest, ClassNamesAreRegisteredOnceIgnoringCase) {

@@ -18,7 +18,8 @@ namespace {
 std::vector<std::string> environmentWithDisplay(const std::optional<std::string>& display) {
     std::vector<std::string> entries;
     for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0) {
+        // WAYLAND_DISPLAY would take the program off X; Wayland tests pass it in.
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0) {
             entries.emplace_back(*e);
         }
     }

@@ -1,0 +1,131 @@
+// The part of the Linux layer that is the same over every window system:
+// window classes and records, handles, the message queue and its ordering
+// rules, paint and quit, default processing, capture, palettes, and the
+// Win32 entry points of platform/winapi.h. What differs (windows on the
+// screen, events, dialogs, pixel formats, GL) is a backend: one per window
+// system, chosen at first use, one per run.
+//
+// Depends on: nothing but the C++ library; the backends bring the rest.
+// Cannot: threads; every call comes from the thread that made the windows.
+#pragma once
+
+// First: it defines APIENTRY, which the GL headers only define when absent.
+#include "platform/platform.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct WindowClassRecord {
+    std::string name;
+    WNDPROC procedure = nullptr;
+    UINT style = 0;
+    HICON icon = nullptr;
+    HCURSOR cursor = nullptr;
+};
+
+// What a backend keeps for one window on its screen.
+struct NativeWindow {
+    virtual ~NativeWindow() = default;
+};
+
+struct WindowRecord {
+    std::uintptr_t id = 0;
+    WNDPROC procedure = nullptr;
+    std::string className;
+    std::string title;
+    HICON icon = nullptr;
+    HCURSOR cursor = nullptr;
+    int x = 0;
+    int y = 0;
+    int width = 1;
+    int height = 1;
+    int reportedWidth = 1;  // size of the last WM_SIZE, or the created size
+    int reportedHeight = 1;
+    int pixelFormat = 0;
+    HPALETTE selectedPalette = nullptr;
+    bool alive = true;
+    bool destroying = false;
+    bool visible = false;
+    bool invalid = false;  // owes a WM_PAINT
+    std::unique_ptr<NativeWindow> native;
+};
+
+// One window system. Sizes are the record's; every call may assume the
+// backend is connected.
+struct LinuxBackend {
+    const char* name;
+    // Makes (or re-makes) the native window for a pixel format, 0 = none yet.
+    bool (*createWindow)(WindowRecord& record, int pixelFormat);
+    void (*destroyWindow)(WindowRecord& record);
+    void (*showWindow)(WindowRecord& record, bool show);
+    void (*moveWindow)(WindowRecord& record);
+    void (*resizeWindow)(WindowRecord& record);
+    bool (*grabPointer)(WindowRecord& record);
+    void (*releasePointer)();
+    bool (*iconic)(const WindowRecord& record);
+    int (*screenMetric)(int index);
+    int (*messageBox)(WindowRecord* owner, const char* text, const char* caption, UINT type);
+    // Everything the connection holds, into the queue, without blocking.
+    void (*readEvents)();
+    // Sleeps until the connection has something; false when it failed.
+    bool (*waitForEvents)();
+    // The character a queued WM_KEYDOWN makes, or -1.
+    int (*keyCharacter)(const MSG& keyDown);
+    int (*choosePixelFormat)(const PIXELFORMATDESCRIPTOR& request);
+    int (*pixelFormatCount)();
+    bool (*describePixelFormat)(int format, PIXELFORMATDESCRIPTOR* descriptor);
+    UINT (*realizePalette)(WindowRecord& record, const std::vector<PALETTEENTRY>& entries);
+    HGLRC (*createContext)(WindowRecord& record);
+    bool (*makeCurrent)(WindowRecord* record, HGLRC context);  // null: none current
+    bool (*deleteContext)(HGLRC context);
+    bool (*swapBuffers)(WindowRecord& record);
+};
+
+struct LinuxCore {
+    const LinuxBackend* backend = nullptr;
+    bool chosen = false;  // a backend was tried for, even if none connected
+    std::vector<WindowClassRecord> classes;
+    // Records stay allocated after destruction so that a procedure running
+    // while its window is destroyed never touches freed memory.
+    std::vector<std::unique_ptr<WindowRecord>> windows;  // index = id - 1
+    std::deque<MSG> queue;
+    bool quitPosted = false;
+    int quitCode = 0;
+    HWND capture = nullptr;
+    std::vector<std::unique_ptr<std::vector<PALETTEENTRY>>> palettes;
+};
+
+extern LinuxCore core;
+
+// The backend of this run: Wayland when WAYLAND_DISPLAY is set and the
+// compositor answers, else X11. Null when neither connects.
+const LinuxBackend* coreBackend();
+// Connects as coreBackend does; "" on success, else the reason, in one line.
+std::string coreConnect();
+// A backend that connected by itself (the layer tests open X directly).
+void coreUseBackend(const LinuxBackend* backend);
+// Forgets every window, class and message (the backend has closed).
+void coreReset();
+
+// Handles.
+WindowRecord* coreFindWindow(HWND window);  // alive windows only
+WindowRecord* coreWindowFromDc(HDC dc);
+HWND coreHandle(const WindowRecord& record);
+HDC coreDcHandle(const WindowRecord& record);
+
+// Calls the window procedure now, as SendMessage does.
+LRESULT coreSend(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam);
+void corePost(const WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam,
+              DWORD time = 0, POINT point = {}, DWORD privateData = 0);
+// WM_SIZE when the size differs from the last one reported.
+void coreReportSize(WindowRecord& record, int width, int height);
+// The window is gone outside the program's control; it hears WM_DESTROY.
+void coreWindowDestroyedOutside(WindowRecord& record);
+
+// Mouse and keyboard encoding.
+LPARAM corePointLParam(int x, int y);
+WPARAM coreVirtualKey(std::uint32_t keysym);  // X and xkbcommon share keysym values

@@ -1,0 +1,255 @@
+// The connection to the compositor: globals, outputs, libdecor, reading
+// events without blocking and sleeping for them, and the backend's table.
+//
+// Depends on: libwayland-client, libdecor (a plugin draws frames where the
+// compositor does not), poll() on the display's fd.
+// Cannot: survive a lost compositor; that is one line on stderr and
+// status 1. Outputs that come later than the first round trips are used
+// for scale only.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/linux/linux_backends.h"
+#include "platform/wayland/wayland_layer.h"
+
+WaylandLayer wl;
+
+namespace {
+
+void onOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
+                      const char*, int32_t) {}
+
+void onOutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
+    auto* output = static_cast<WaylandOutput*>(data);
+    if ((flags & WL_OUTPUT_MODE_CURRENT) != 0) {
+        output->modeWidth = width;
+        output->modeHeight = height;
+    }
+}
+
+void onOutputDone(void*, wl_output*) {}
+
+void onOutputScale(void* data, wl_output*, int32_t factor) {
+    static_cast<WaylandOutput*>(data)->scale = factor > 0 ? factor : 1;
+}
+
+const wl_output_listener kOutputListener = [] {
+    wl_output_listener listener{};
+    listener.geometry = onOutputGeometry;
+    listener.mode = onOutputMode;
+    listener.done = onOutputDone;
+    listener.scale = onOutputScale;
+    return listener;
+}();
+
+void onShmFormat(void*, wl_shm*, uint32_t) {}
+const wl_shm_listener kShmListener = {onShmFormat};
+
+void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface,
+              uint32_t version) {
+    if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
+        wl.compositor = static_cast<wl_compositor*>(
+            wl_registry_bind(registry, name, &wl_compositor_interface, std::min(version, 4u)));
+    } else if (std::strcmp(interface, wl_subcompositor_interface.name) == 0) {
+        wl.subcompositor = static_cast<wl_subcompositor*>(
+            wl_registry_bind(registry, name, &wl_subcompositor_interface, 1));
+    } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+        wl.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+        wl_shm_add_listener(wl.shm, &kShmListener, nullptr);
+    } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && wl.seat == nullptr) {
+        waylandBindSeat(static_cast<wl_seat*>(
+            wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, 5u))));
+    } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
+        // Reserved up front: listeners keep pointers into the vector.
+        wl.outputs.reserve(16);
+        if (wl.outputs.size() < wl.outputs.capacity()) {
+            WaylandOutput& output = wl.outputs.emplace_back();
+            output.name = name;
+            output.output = static_cast<wl_output*>(
+                wl_registry_bind(registry, name, &wl_output_interface, std::min(version, 2u)));
+            wl_output_add_listener(output.output, &kOutputListener, &output);
+        }
+    }
+}
+
+void onGlobalRemove(void*, wl_registry*, uint32_t) {}
+
+const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
+
+void onDecorError(libdecor*, libdecor_error, const char* message) {
+    std::fprintf(stderr, "morvane: window frames: %s\n", message);
+    std::fflush(nullptr);
+    _exit(1);
+}
+
+libdecor_interface decorInterface = {onDecorError, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+
+void checkConnection(int result) {
+    if (result < 0) {
+        waylandFail("lost the connection to the Wayland compositor");
+    }
+}
+
+// Backend entries that have nothing to do on Wayland.
+void moveWindow(WindowRecord&) {}  // clients cannot place their windows
+bool grabPointer(WindowRecord&) {
+    return true;  // a held button keeps the pointer's events coming by itself
+}
+void releasePointer() {}
+UINT realizePalette(WindowRecord&, const std::vector<PALETTEENTRY>&) {
+    return 0;  // every EGL format is true colour
+}
+
+int screenMetric(int index) {
+    const WaylandOutput* output = waylandFirstOutput();
+    if (output == nullptr) {
+        return 0;
+    }
+    return index == SM_CXSCREEN ? output->modeWidth : output->modeHeight;
+}
+
+int keyCharacter(const MSG& keyDown) {
+    return keyDown.lPrivate != 0 ? static_cast<int>(keyDown.lPrivate) : -1;
+}
+
+int pixelFormatCount() {
+    return waylandEglReady() ? static_cast<int>(wl.configs.size()) : 0;
+}
+
+bool describePixelFormat(int format, PIXELFORMATDESCRIPTOR* descriptor) {
+    if (!waylandEglReady() || format < 1 || static_cast<std::size_t>(format) > wl.configs.size()) {
+        return false;
+    }
+    *descriptor = waylandDescribeConfig(wl.configs[static_cast<std::size_t>(format) - 1]);
+    return true;
+}
+
+}  // namespace
+
+// Windows and events are in wayland_window.cpp, the rest here and in
+// wayland_egl.cpp.
+bool waylandCreateWindow(WindowRecord& record, int pixelFormat);
+void waylandDestroyWindow(WindowRecord& record);
+void waylandShowWindow(WindowRecord& record, bool show);
+void waylandResizeWindow(WindowRecord& record);
+bool waylandIconic(const WindowRecord& record);
+
+const LinuxBackend waylandBackend = {"wayland",
+                                     waylandCreateWindow,
+                                     waylandDestroyWindow,
+                                     waylandShowWindow,
+                                     moveWindow,
+                                     waylandResizeWindow,
+                                     grabPointer,
+                                     releasePointer,
+                                     waylandIconic,
+                                     screenMetric,
+                                     waylandMessageBox,
+                                     waylandDispatch,
+                                     waylandWait,
+                                     keyCharacter,
+                                     waylandChooseFormat,
+                                     pixelFormatCount,
+                                     describePixelFormat,
+                                     realizePalette,
+                                     waylandCreateContext,
+                                     waylandMakeCurrent,
+                                     waylandDeleteContext,
+                                     waylandSwap};
+
+void waylandFail(const char* what) {
+    std::fprintf(stderr, "morvane: %s\n", what);
+    std::fflush(nullptr);
+    _exit(1);  // the driver's exit handlers would talk to the dead connection
+}
+
+std::string waylandConnect() {
+    if (wl.display != nullptr) {
+        return {};
+    }
+    wl.display = wl_display_connect(nullptr);
+    if (wl.display == nullptr) {
+        return "cannot connect to the Wayland compositor";
+    }
+    wl.registry = wl_display_get_registry(wl.display);
+    wl_registry_add_listener(wl.registry, &kRegistryListener, nullptr);
+    // Globals, then what the bound outputs and seat say about themselves.
+    if (wl_display_roundtrip(wl.display) < 0 || wl_display_roundtrip(wl.display) < 0 ||
+        wl.compositor == nullptr || wl.subcompositor == nullptr || wl.shm == nullptr) {
+        wl_display_disconnect(wl.display);
+        wl = WaylandLayer{};
+        return "the Wayland compositor lacks what windows need";
+    }
+    wl.decor = libdecor_new(wl.display, &decorInterface);
+    if (wl.decor == nullptr) {
+        wl_display_disconnect(wl.display);
+        wl = WaylandLayer{};
+        return "libdecor cannot work with this compositor";
+    }
+    return {};
+}
+
+const WaylandOutput* waylandFirstOutput() {
+    for (const WaylandOutput& output : wl.outputs) {
+        if (output.modeWidth > 0 && output.modeHeight > 0) {
+            return &output;
+        }
+    }
+    return nullptr;
+}
+
+int waylandScale() {
+    const WaylandOutput* output = waylandFirstOutput();
+    return output != nullptr ? output->scale : 1;
+}
+
+// Reads what the socket has, without waiting, and runs the listeners.
+void waylandDispatch() {
+    while (wl_display_prepare_read(wl.display) != 0) {
+        checkConnection(wl_display_dispatch_pending(wl.display));
+    }
+    if (wl_display_flush(wl.display) < 0 && errno != EAGAIN) {
+        wl_display_cancel_read(wl.display);
+        waylandFail("lost the connection to the Wayland compositor");
+    }
+    pollfd connection{wl_display_get_fd(wl.display), POLLIN, 0};
+    if (poll(&connection, 1, 0) > 0) {
+        checkConnection(wl_display_read_events(wl.display));
+    } else {
+        wl_display_cancel_read(wl.display);
+    }
+    checkConnection(wl_display_dispatch_pending(wl.display));
+}
+
+// Sleeps in poll with no time-out; the queue then has whatever came.
+bool waylandWait() {
+    while (wl_display_prepare_read(wl.display) != 0) {
+        checkConnection(wl_display_dispatch_pending(wl.display));
+    }
+    while (wl_display_flush(wl.display) < 0) {
+        if (errno != EAGAIN) {
+            wl_display_cancel_read(wl.display);
+            waylandFail("lost the connection to the Wayland compositor");
+        }
+        pollfd writable{wl_display_get_fd(wl.display), POLLOUT, 0};
+        poll(&writable, 1, -1);
+    }
+    pollfd connection{wl_display_get_fd(wl.display), POLLIN, 0};
+    for (;;) {
+        const int ready = poll(&connection, 1, -1);
+        if (ready > 0) {
+            break;
+        }
+        if (ready < 0 && errno != EINTR) {
+            wl_display_cancel_read(wl.display);
+            return false;
+        }
+    }
+    checkConnection(wl_display_read_events(wl.display));
+    checkConnection(wl_display_dispatch_pending(wl.display));
+    return true;
+}

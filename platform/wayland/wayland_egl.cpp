@@ -1,0 +1,208 @@
+// Pixel formats and GL over EGL with desktop OpenGL: a format is an EGL
+// config that draws OpenGL into windows, numbered from 1 in EGL's order;
+// contexts are compatibility contexts; window surfaces are back-buffered.
+//
+// Depends on: EGL 1.4 with the Wayland platform, wayland-egl.
+// Cannot: colour-index formats or palettes; swap intervals (pictures go up
+// as they are drawn, frame callbacks only tell whether anyone looks).
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/wayland/wayland_layer.h"
+
+namespace {
+
+// Context handles are their table index plus a base, so that they never
+// collide with small window numbers passed by mistake.
+constexpr std::uintptr_t kContextBase = 0x60000000u;
+
+EGLint configValue(EGLConfig config, EGLint attribute) {
+    EGLint value = 0;
+    return eglGetConfigAttrib(wl.egl, config, attribute, &value) ? value : 0;
+}
+
+void loadConfigs() {
+    const EGLint wanted[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT,        EGL_RENDERABLE_TYPE,
+                             EGL_OPENGL_BIT,   EGL_COLOR_BUFFER_TYPE, EGL_RGB_BUFFER,
+                             EGL_NONE};
+    EGLint count = 0;
+    if (!eglChooseConfig(wl.egl, wanted, nullptr, 0, &count) || count <= 0) {
+        return;
+    }
+    wl.configs.resize(static_cast<std::size_t>(count));
+    eglChooseConfig(wl.egl, wanted, wl.configs.data(), count, &count);
+    wl.configs.resize(static_cast<std::size_t>(count));
+}
+
+int formatOfConfig(EGLConfig config) {
+    for (std::size_t i = 0; i < wl.configs.size(); ++i) {
+        if (wl.configs[i] == config) {
+            return static_cast<int>(i + 1);
+        }
+    }
+    return 0;
+}
+
+EGLContext contextOf(HGLRC context) {
+    const auto value = reinterpret_cast<std::uintptr_t>(context);
+    if (value <= kContextBase || value - kContextBase > wl.contexts.size()) {
+        return EGL_NO_CONTEXT;
+    }
+    return wl.contexts[value - kContextBase - 1];
+}
+
+BYTE byte(EGLint value) {
+    return static_cast<BYTE>(std::clamp<EGLint>(value, 0, 255));
+}
+
+}  // namespace
+
+// Once per run; false when EGL has no desktop OpenGL for this compositor.
+bool waylandEglReady() {
+    if (wl.eglReady) {
+        return !wl.configs.empty();
+    }
+    wl.eglReady = true;
+    wl.egl = eglGetDisplay(reinterpret_cast<EGLNativeDisplayType>(wl.display));
+    EGLint major = 0;
+    EGLint minor = 0;
+    if (wl.egl == EGL_NO_DISPLAY || !eglInitialize(wl.egl, &major, &minor) ||
+        !eglBindAPI(EGL_OPENGL_API)) {
+        return false;
+    }
+    loadConfigs();
+    return !wl.configs.empty();
+}
+
+PIXELFORMATDESCRIPTOR waylandDescribeConfig(EGLConfig config) {
+    PIXELFORMATDESCRIPTOR pfd{};
+    pfd.nSize = sizeof pfd;
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    pfd.iPixelType = PFD_TYPE_RGBA;
+    pfd.cRedBits = byte(configValue(config, EGL_RED_SIZE));
+    pfd.cGreenBits = byte(configValue(config, EGL_GREEN_SIZE));
+    pfd.cBlueBits = byte(configValue(config, EGL_BLUE_SIZE));
+    pfd.cAlphaBits = byte(configValue(config, EGL_ALPHA_SIZE));
+    // Shifts of xRGB / ARGB words, the layout Wayland buffers have.
+    pfd.cBlueShift = 0;
+    pfd.cGreenShift = pfd.cBlueBits;
+    pfd.cRedShift = byte(pfd.cBlueBits + pfd.cGreenBits);
+    pfd.cAlphaShift = pfd.cAlphaBits > 0 ? byte(pfd.cRedShift + pfd.cRedBits) : 0;
+    pfd.cColorBits = byte(pfd.cRedBits + pfd.cGreenBits + pfd.cBlueBits);
+    pfd.cDepthBits = byte(configValue(config, EGL_DEPTH_SIZE));
+    pfd.cStencilBits = byte(configValue(config, EGL_STENCIL_SIZE));
+    pfd.iLayerType = PFD_MAIN_PLANE;
+    return pfd;
+}
+
+// EGL sorts matches by the smallest depth buffer that meets the request,
+// which is what ChoosePixelFormat does too.
+int waylandChooseFormat(const PIXELFORMATDESCRIPTOR& request) {
+    if (!waylandEglReady() || request.iPixelType != PFD_TYPE_RGBA ||
+        (request.dwFlags & PFD_SUPPORT_OPENGL) == 0) {
+        return 0;
+    }
+    const EGLint wanted[] = {EGL_SURFACE_TYPE,
+                             EGL_WINDOW_BIT,
+                             EGL_RENDERABLE_TYPE,
+                             EGL_OPENGL_BIT,
+                             EGL_COLOR_BUFFER_TYPE,
+                             EGL_RGB_BUFFER,
+                             EGL_RED_SIZE,
+                             1,
+                             EGL_GREEN_SIZE,
+                             1,
+                             EGL_BLUE_SIZE,
+                             1,
+                             EGL_ALPHA_SIZE,
+                             request.cAlphaBits > 0 ? 1 : 0,
+                             EGL_DEPTH_SIZE,
+                             request.cDepthBits,
+                             EGL_STENCIL_SIZE,
+                             request.cStencilBits,
+                             EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint count = 0;
+    if (!eglChooseConfig(wl.egl, wanted, &config, 1, &count) || count < 1) {
+        return 0;
+    }
+    return formatOfConfig(config);
+}
+
+bool waylandMakeEglSurface(WaylandWindow& window, int format) {
+    if (!waylandEglReady() || format < 1 || static_cast<std::size_t>(format) > wl.configs.size()) {
+        return false;
+    }
+    window.eglWindow = wl_egl_window_create(window.glSurface, window.drawWidth, window.drawHeight);
+    if (window.eglWindow == nullptr) {
+        return false;
+    }
+    window.eglSurface =
+        eglCreateWindowSurface(wl.egl, wl.configs[static_cast<std::size_t>(format) - 1],
+                               reinterpret_cast<EGLNativeWindowType>(window.eglWindow), nullptr);
+    if (window.eglSurface == EGL_NO_SURFACE) {
+        wl_egl_window_destroy(window.eglWindow);
+        window.eglWindow = nullptr;
+        return false;
+    }
+    return true;
+}
+
+HGLRC waylandCreateContext(WindowRecord& record) {
+    if (!waylandEglReady()) {
+        return nullptr;
+    }
+    EGLConfig config = wl.configs[static_cast<std::size_t>(record.pixelFormat) - 1];
+    // No version asked: Mesa then gives the compatibility profile.
+    EGLContext context = eglCreateContext(wl.egl, config, EGL_NO_CONTEXT, nullptr);
+    if (context == EGL_NO_CONTEXT) {
+        std::fprintf(stderr, "morvane: cannot create an OpenGL rendering context\n");
+        return nullptr;
+    }
+    wl.contexts.push_back(context);
+    return reinterpret_cast<HGLRC>(kContextBase + wl.contexts.size());
+}
+
+bool waylandMakeCurrent(WindowRecord* record, HGLRC context) {
+    if (wl.egl == EGL_NO_DISPLAY) {
+        return false;
+    }
+    if (record == nullptr) {
+        return eglMakeCurrent(wl.egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) == EGL_TRUE;
+    }
+    WaylandWindow* window = waylandWindowOf(*record);
+    EGLContext egl = contextOf(context);
+    if (window == nullptr || window->eglSurface == EGL_NO_SURFACE || egl == EGL_NO_CONTEXT) {
+        return false;
+    }
+    if (!eglMakeCurrent(wl.egl, window->eglSurface, window->eglSurface, egl)) {
+        std::fprintf(stderr, "morvane: cannot make the OpenGL rendering context current\n");
+        return false;
+    }
+    // Frame callbacks pace nothing here: a hidden window must not block.
+    eglSwapInterval(wl.egl, 0);
+    return true;
+}
+
+bool waylandDeleteContext(HGLRC context) {
+    EGLContext egl = contextOf(context);
+    if (egl == EGL_NO_CONTEXT) {
+        return false;
+    }
+    if (eglGetCurrentContext() == egl) {
+        eglMakeCurrent(wl.egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
+    eglDestroyContext(wl.egl, egl);
+    wl.contexts[reinterpret_cast<std::uintptr_t>(context) - kContextBase - 1] = EGL_NO_CONTEXT;
+    return true;
+}
+
+bool waylandSwap(WindowRecord& record) {
+    WaylandWindow* window = waylandWindowOf(record);
+    if (window == nullptr || window->eglSurface == EGL_NO_SURFACE) {
+        return false;
+    }
+    waylandAskForFrame(*window);
+    return eglSwapBuffers(wl.egl, window->eglSurface) == EGL_TRUE;
+}

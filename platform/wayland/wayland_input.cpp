@@ -1,0 +1,282 @@
+// The seat: pointer and keyboard events turned into Win32 messages, with
+// xkbcommon for keysyms and characters, the arrow cursor, and wl_shm
+// buffers.
+//
+// Depends on: libwayland-client, libwayland-cursor, xkbcommon, memfd.
+// Cannot: key repeat, buttons other than the left one, or the wheel.
+// Client coordinates are the GL drawable's, in device pixels; while a button
+// is held the compositor keeps reporting to the surface it was pressed on,
+// so they run negative and past the size, as under a capture on Win32.
+#include <linux/input-event-codes.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-cursor.h>
+
+#include <cmath>
+
+#include "platform/wayland/wayland_layer.h"
+
+namespace {
+
+constexpr WPARAM kLeftButtonDown = 0x0001;  // MK_LBUTTON
+
+wl_cursor_theme* cursorTheme = nullptr;
+wl_surface* cursorSurface = nullptr;
+
+void showArrow(std::uint32_t serial) {
+    const int scale = waylandScale();
+    if (cursorTheme == nullptr) {
+        cursorTheme = wl_cursor_theme_load(nullptr, 24 * scale, wl.shm);
+        cursorSurface = wl_compositor_create_surface(wl.compositor);
+    }
+    wl_cursor* arrow =
+        cursorTheme != nullptr ? wl_cursor_theme_get_cursor(cursorTheme, "left_ptr") : nullptr;
+    if (arrow == nullptr || arrow->image_count == 0) {
+        return;
+    }
+    wl_cursor_image* image = arrow->images[0];
+    wl_surface_set_buffer_scale(cursorSurface, scale);
+    wl_surface_attach(cursorSurface, wl_cursor_image_get_buffer(image), 0, 0);
+    wl_surface_damage(cursorSurface, 0, 0, static_cast<int>(image->width),
+                      static_cast<int>(image->height));
+    wl_surface_commit(cursorSurface);
+    wl_pointer_set_cursor(wl.pointer, serial, cursorSurface,
+                          static_cast<int>(image->hotspot_x) / scale,
+                          static_cast<int>(image->hotspot_y) / scale);
+}
+
+// The pointer in the GL drawable's device pixels.
+POINT clientPoint(const WaylandWindow& window, wl_surface* surface) {
+    double x = wl.pointerX;
+    double y = wl.pointerY;
+    if (surface == window.surface) {
+        x -= window.offsetX;
+        y -= window.offsetY;
+    }
+    return POINT{static_cast<LONG>(std::floor(x * window.scale)),
+                 static_cast<LONG>(std::floor(y * window.scale))};
+}
+
+bool onBox(wl_surface* surface) {
+    return wl.box != nullptr && surface != nullptr && wl.box->surface == surface;
+}
+
+void boxPointer(bool pressed, bool released) {
+    const int scale = wl.box->scale;
+    wl.box->pointer(*wl.box, static_cast<int>(std::floor(wl.pointerX * scale)),
+                    static_cast<int>(std::floor(wl.pointerY * scale)), pressed, released);
+}
+
+void postPointer(UINT message, WPARAM keys, std::uint32_t time) {
+    WindowRecord* record = waylandRecordOf(wl.pointerFocus);
+    WaylandWindow* window = record != nullptr ? waylandWindowOf(*record) : nullptr;
+    if (window == nullptr) {
+        return;
+    }
+    const POINT point = clientPoint(*window, wl.pointerFocus);
+    corePost(*record, message, keys, corePointLParam(point.x, point.y), time, point);
+}
+
+void onEnter(void*, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+    // libdecor's own frame surfaces report here too; they are not ours.
+    const bool ours = waylandRecordOf(surface) != nullptr || onBox(surface);
+    wl.pointerFocus = ours ? surface : nullptr;
+    wl.pointerX = wl_fixed_to_double(x);
+    wl.pointerY = wl_fixed_to_double(y);
+    wl.pointerSerial = serial;
+    if (ours) {
+        showArrow(serial);
+    }
+}
+
+void onLeave(void*, wl_pointer*, uint32_t, wl_surface*) {
+    wl.pointerFocus = nullptr;
+}
+
+void onMotion(void*, wl_pointer*, uint32_t time, wl_fixed_t x, wl_fixed_t y) {
+    wl.pointerX = wl_fixed_to_double(x);
+    wl.pointerY = wl_fixed_to_double(y);
+    if (onBox(wl.pointerFocus)) {
+        boxPointer(false, false);
+        return;
+    }
+    postPointer(WM_MOUSEMOVE, wl.buttonHeld ? kLeftButtonDown : 0, time);
+}
+
+void onButton(void*, wl_pointer*, uint32_t, uint32_t time, uint32_t button, uint32_t state) {
+    if (button != BTN_LEFT) {
+        return;
+    }
+    const bool pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
+    wl.buttonHeld = pressed;
+    if (onBox(wl.pointerFocus)) {
+        boxPointer(pressed, !pressed);
+        return;
+    }
+    postPointer(pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP, pressed ? kLeftButtonDown : 0, time);
+}
+
+void onAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
+void onFrame(void*, wl_pointer*) {}
+void onAxisSource(void*, wl_pointer*, uint32_t) {}
+void onAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
+void onAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
+
+const wl_pointer_listener kPointerListener = [] {
+    wl_pointer_listener listener{};
+    listener.enter = onEnter;
+    listener.leave = onLeave;
+    listener.motion = onMotion;
+    listener.button = onButton;
+    listener.axis = onAxis;
+    listener.frame = onFrame;
+    listener.axis_source = onAxisSource;
+    listener.axis_stop = onAxisStop;
+    listener.axis_discrete = onAxisDiscrete;
+    return listener;
+}();
+
+void onKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
+    if (format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
+        close(fd);
+        return;
+    }
+    void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    close(fd);
+    if (text == MAP_FAILED) {
+        return;
+    }
+    xkb_keymap* keymap =
+        xkb_keymap_new_from_string(wl.xkb, static_cast<const char*>(text),
+                                   XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    munmap(text, size);
+    if (keymap == nullptr) {
+        return;
+    }
+    xkb_state_unref(wl.keyState);
+    xkb_keymap_unref(wl.keymap);
+    wl.keymap = keymap;
+    wl.keyState = xkb_state_new(keymap);
+}
+
+void onKeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) {
+    wl.keyboardFocus = surface;
+}
+
+void onKeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {
+    wl.keyboardFocus = nullptr;
+}
+
+// The character travels in lPrivate for TranslateMessage: Latin-1 only,
+// as the X11 layer gives.
+DWORD characterOf(xkb_keycode_t keycode) {
+    const std::uint32_t character = xkb_state_key_get_utf32(wl.keyState, keycode);
+    return character > 0 && character < 256 ? character : 0;
+}
+
+void onKey(void*, wl_keyboard*, uint32_t, uint32_t time, uint32_t key, uint32_t state) {
+    if (wl.keyState == nullptr) {
+        return;
+    }
+    const xkb_keycode_t keycode = key + 8;  // evdev to X key codes
+    const xkb_keysym_t keysym = xkb_state_key_get_one_sym(wl.keyState, keycode);
+    const bool pressed = state == WL_KEYBOARD_KEY_STATE_PRESSED;
+    if (onBox(wl.keyboardFocus)) {
+        if (pressed) {
+            wl.box->key(*wl.box, keysym);
+        }
+        return;
+    }
+    WindowRecord* record = waylandRecordOf(wl.keyboardFocus);
+    if (record == nullptr) {
+        return;
+    }
+    LPARAM lParam = 1 | (static_cast<LPARAM>(keycode & 0xff) << 16);
+    if (!pressed) {
+        lParam |= static_cast<LPARAM>(0xC0000000u);  // previous state down, transition up
+    }
+    corePost(*record, pressed ? WM_KEYDOWN : WM_KEYUP, coreVirtualKey(keysym), lParam, time, {},
+             pressed ? characterOf(keycode) : 0);
+}
+
+void onModifiers(void*, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched,
+                 uint32_t locked, uint32_t group) {
+    if (wl.keyState != nullptr) {
+        xkb_state_update_mask(wl.keyState, depressed, latched, locked, 0, 0, group);
+    }
+}
+
+void onRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
+
+const wl_keyboard_listener kKeyboardListener = [] {
+    wl_keyboard_listener listener{};
+    listener.keymap = onKeymap;
+    listener.enter = onKeyboardEnter;
+    listener.leave = onKeyboardLeave;
+    listener.key = onKey;
+    listener.modifiers = onModifiers;
+    listener.repeat_info = onRepeatInfo;
+    return listener;
+}();
+
+void onCapabilities(void*, wl_seat* seat, uint32_t capabilities) {
+    if ((capabilities & WL_SEAT_CAPABILITY_POINTER) != 0 && wl.pointer == nullptr) {
+        wl.pointer = wl_seat_get_pointer(seat);
+        wl_pointer_add_listener(wl.pointer, &kPointerListener, nullptr);
+    }
+    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0 && wl.keyboard == nullptr) {
+        wl.keyboard = wl_seat_get_keyboard(seat);
+        wl_keyboard_add_listener(wl.keyboard, &kKeyboardListener, nullptr);
+    }
+}
+
+void onSeatName(void*, wl_seat*, const char*) {}
+
+const wl_seat_listener kSeatListener = {.capabilities = onCapabilities, .name = onSeatName};
+
+}  // namespace
+
+void waylandBindSeat(wl_seat* seat) {
+    wl.seat = seat;
+    if (wl.xkb == nullptr) {
+        wl.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    }
+    wl_seat_add_listener(seat, &kSeatListener, nullptr);
+}
+
+bool waylandMakeBuffer(ShmBuffer& buffer, int width, int height) {
+    const std::size_t stride = static_cast<std::size_t>(width) * 4;
+    const std::size_t bytes = stride * static_cast<std::size_t>(height);
+    const int fd = memfd_create("morvane-shm", MFD_CLOEXEC);
+    if (fd < 0 || ftruncate(fd, static_cast<off_t>(bytes)) != 0) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        return false;
+    }
+    void* pixels = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (pixels == MAP_FAILED) {
+        close(fd);
+        return false;
+    }
+    wl_shm_pool* pool = wl_shm_create_pool(wl.shm, fd, static_cast<int32_t>(bytes));
+    buffer.buffer = wl_shm_pool_create_buffer(pool, 0, width, height, static_cast<int32_t>(stride),
+                                              WL_SHM_FORMAT_XRGB8888);
+    wl_shm_pool_destroy(pool);
+    close(fd);
+    buffer.pixels = static_cast<std::uint32_t*>(pixels);
+    buffer.bytes = bytes;
+    buffer.width = width;
+    buffer.height = height;
+    return true;
+}
+
+void waylandFreeBuffer(ShmBuffer& buffer) {
+    if (buffer.buffer != nullptr) {
+        wl_buffer_destroy(buffer.buffer);
+    }
+    if (buffer.pixels != nullptr) {
+        munmap(buffer.pixels, buffer.bytes);
+    }
+    buffer = ShmBuffer{};
+}

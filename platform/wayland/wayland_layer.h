@@ -1,0 +1,134 @@
+// Shared state of the Wayland backend: the connection and its globals, the
+// outputs, the seat with xkbcommon's keyboard state, EGL, and what each
+// window keeps. Reached by the backend's files and its tests.
+//
+// Depends on: libwayland-client, libdecor, xkbcommon, EGL.
+// Cannot: place windows (Wayland has no client positions), or follow a
+// window to another output after it was made.
+#pragma once
+
+#include "platform/linux/linux_core.h"
+
+#include <EGL/egl.h>
+#include <libdecor.h>
+#include <wayland-client.h>
+#include <wayland-egl.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct WaylandOutput {
+    wl_output* output = nullptr;
+    std::uint32_t name = 0;
+    int scale = 1;
+    int modeWidth = 0;  // device pixels, the current mode
+    int modeHeight = 0;
+};
+
+// A wl_shm buffer of xRGB pixels.
+struct ShmBuffer {
+    wl_buffer* buffer = nullptr;
+    std::uint32_t* pixels = nullptr;
+    std::size_t bytes = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// A top-level: a parent surface decorated by libdecor, filled black, and
+// a subsurface of the drawable's size centred on it for GL.
+struct WaylandWindow : NativeWindow {
+    ~WaylandWindow() override;
+    wl_surface* surface = nullptr;  // the decorated parent
+    wl_surface* glSurface = nullptr;
+    wl_subsurface* subsurface = nullptr;
+    libdecor_frame* frame = nullptr;
+    ShmBuffer margin;
+    wl_egl_window* eglWindow = nullptr;
+    EGLSurface eglSurface = EGL_NO_SURFACE;
+    int scale = 1;
+    int drawWidth = 0;  // the drawable, device pixels
+    int drawHeight = 0;
+    int contentWidth = 0;  // the parent, logical pixels
+    int contentHeight = 0;
+    int offsetX = 0;  // the subsurface on the parent, logical pixels
+    int offsetY = 0;
+    bool configured = false;
+    bool mapped = false;
+    wl_callback* frameCallback = nullptr;
+    std::chrono::steady_clock::time_point frameAsked{};
+    bool starved = false;  // a frame asked long ago was never granted
+};
+
+struct WaylandLayer {
+    wl_display* display = nullptr;
+    wl_registry* registry = nullptr;
+    wl_compositor* compositor = nullptr;
+    wl_subcompositor* subcompositor = nullptr;
+    wl_shm* shm = nullptr;
+    wl_seat* seat = nullptr;
+    wl_pointer* pointer = nullptr;
+    wl_keyboard* keyboard = nullptr;
+    std::vector<WaylandOutput> outputs;
+    libdecor* decor = nullptr;
+    xkb_context* xkb = nullptr;
+    xkb_keymap* keymap = nullptr;
+    xkb_state* keyState = nullptr;
+    wl_surface* pointerFocus = nullptr;
+    wl_surface* keyboardFocus = nullptr;
+    double pointerX = 0;  // surface-local, logical
+    double pointerY = 0;
+    bool buttonHeld = false;
+    std::uint32_t pointerSerial = 0;
+    EGLDisplay egl = EGL_NO_DISPLAY;
+    bool eglReady = false;
+    std::vector<EGLConfig> configs;    // pixel format n is configs[n - 1]
+    std::vector<EGLContext> contexts;  // null once deleted; handle = index + 1
+    // A message box's input goes to it, not to the queue.
+    struct BoxInput* box = nullptr;
+};
+
+extern WaylandLayer wl;
+
+// The connection: a round trip for globals, another for outputs and seat.
+void waylandFail(const char* what);  // one line on stderr, status 1
+void waylandDispatch();              // reads and dispatches without blocking
+bool waylandWait();                  // blocks for events, then dispatches
+const WaylandOutput* waylandFirstOutput();
+int waylandScale();
+
+// Windows.
+WaylandWindow* waylandWindowOf(const WindowRecord& record);
+WindowRecord* waylandRecordOf(wl_surface* surface);  // parent or GL surface
+// Frame callbacks on a window's GL surface.
+void waylandAskForFrame(WaylandWindow& window);
+void waylandFrameDone(WaylandWindow& window);
+
+// Input: pointer and keyboard listeners on the seat.
+void waylandBindSeat(wl_seat* seat);
+// Message boxes hear their own input through this.
+struct BoxInput {
+    wl_surface* surface = nullptr;
+    void* data = nullptr;  // the box
+    int scale = 1;
+    void (*pointer)(BoxInput& box, int x, int y, bool pressed, bool released);
+    void (*key)(BoxInput& box, xkb_keysym_t keysym);
+};
+
+// Buffers.
+bool waylandMakeBuffer(ShmBuffer& buffer, int width, int height);
+void waylandFreeBuffer(ShmBuffer& buffer);
+
+// EGL.
+bool waylandEglReady();
+int waylandChooseFormat(const PIXELFORMATDESCRIPTOR& request);
+PIXELFORMATDESCRIPTOR waylandDescribeConfig(EGLConfig config);
+bool waylandMakeEglSurface(WaylandWindow& window, int format);
+HGLRC waylandCreateContext(WindowRecord& record);
+bool waylandMakeCurrent(WindowRecord* record, HGLRC context);
+bool waylandDeleteContext(HGLRC context);
+bool waylandSwap(WindowRecord& record);
+
+int waylandMessageBox(WindowRecord* owner, const char* text, const char* caption, UINT type);

@@ -1,0 +1,220 @@
+// MessageBoxA as a modal Wayland toplevel: the picture platform/dialog
+// draws, at 96 dpi times the output scale, shown from a wl_shm buffer with
+// that buffer scale, in a libdecor frame titled with the caption and set as
+// a child of its owner. Return, Space, Esc, a click on OK or the frame's
+// close button dismiss it; it returns only then. Events for the program's
+// windows that arrive meanwhile go to their queue.
+//
+// Depends on: libwayland-client, libdecor, platform/dialog (FreeType and
+// fontconfig). Without a usable font the box is drawn without text.
+// Cannot: buttons other than OK, or a place on the screen (the compositor
+// chooses).
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/dialog/dialog_render.h"
+#include "platform/wayland/wayland_layer.h"
+
+namespace {
+
+constexpr std::uint32_t kOpaque = 0xff000000u;
+
+struct WaylandBox {
+    BoxInput input;
+    libdecor_frame* frame = nullptr;
+    ShmBuffer buffer;
+    DialogFontHandle font;
+    DialogContent content;
+    DialogPixels pixels;
+    int scale = 1;
+    int width = 0;  // the buffer, device pixels: the picture rounded up to the scale
+    int height = 0;
+    bool configured = false;
+    bool buttonHeld = false;
+    bool closed = false;
+};
+
+WaylandBox& boxOf(BoxInput& input) {
+    return *static_cast<WaylandBox*>(input.data);
+}
+
+int roundedUp(int pixels, int scale) {
+    return (pixels + scale - 1) / scale * scale;
+}
+
+void drawWithoutFont(WaylandBox& box) {
+    const DialogLayout& layout = box.content.layout;
+    box.pixels = makeDialogPixels(layout.width, layout.height, kDialogFace);
+    fillDialogRect(box.pixels, layout.button, kDialogOutline);
+    const int inset = layout.borderWidth;
+    fillDialogRect(box.pixels,
+                   DialogRect{layout.button.x + inset, layout.button.y + inset,
+                              layout.button.width - 2 * inset, layout.button.height - 2 * inset},
+                   box.buttonHeld ? kDialogPressed : kDialogFace);
+}
+
+void present(WaylandBox& box) {
+    if (box.font) {
+        box.pixels = renderDialog(box.content, *box.font, box.buttonHeld);
+    } else {
+        drawWithoutFont(box);
+    }
+    // The unused byte is set all the same: some renderers read it as alpha.
+    std::fill(box.buffer.pixels, box.buffer.pixels + box.width * box.height, kOpaque | kDialogFace);
+    for (int y = 0; y < box.pixels.height; ++y) {
+        const std::uint32_t* from =
+            box.pixels.xrgb.data() + static_cast<std::size_t>(y) * box.pixels.width;
+        std::uint32_t* to = box.buffer.pixels + static_cast<std::size_t>(y) * box.width;
+        for (int x = 0; x < box.pixels.width; ++x) {
+            to[x] = kOpaque | from[x];
+        }
+    }
+    wl_surface* surface = box.input.surface;
+    wl_surface_set_buffer_scale(surface, box.scale);
+    wl_surface_attach(surface, box.buffer.buffer, 0, 0);
+    wl_surface_damage(surface, 0, 0, box.width / box.scale, box.height / box.scale);
+    wl_surface_commit(surface);
+}
+
+void onPointer(BoxInput& input, int x, int y, bool pressed, bool released) {
+    WaylandBox& box = boxOf(input);
+    const bool onButton = box.content.layout.button.contains(x, y);
+    if (pressed && onButton) {
+        box.buttonHeld = true;
+        present(box);
+    } else if (released && box.buttonHeld) {
+        box.buttonHeld = false;
+        box.closed = onButton;
+        present(box);
+    }
+}
+
+void onKey(BoxInput& input, xkb_keysym_t keysym) {
+    if (keysym == XKB_KEY_Return || keysym == XKB_KEY_KP_Enter || keysym == XKB_KEY_space ||
+        keysym == XKB_KEY_Escape) {
+        boxOf(input).closed = true;
+    }
+}
+
+// The box keeps its own size whatever the compositor suggests.
+void onConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data) {
+    auto& box = *static_cast<WaylandBox*>(data);
+    libdecor_state* state = libdecor_state_new(box.width / box.scale, box.height / box.scale);
+    libdecor_frame_commit(frame, state, configuration);
+    libdecor_state_free(state);
+    box.configured = true;
+    present(box);
+}
+
+void onClose(libdecor_frame*, void* data) {
+    static_cast<WaylandBox*>(data)->closed = true;
+}
+
+void onCommit(libdecor_frame*, void* data) {
+    wl_surface_commit(static_cast<WaylandBox*>(data)->input.surface);
+}
+
+void onDismissPopup(libdecor_frame*, const char*, void*) {}
+
+libdecor_frame_interface boxFrameInterface = [] {
+    libdecor_frame_interface listener{};
+    listener.configure = onConfigure;
+    listener.close = onClose;
+    listener.commit = onCommit;
+    listener.dismiss_popup = onDismissPopup;
+    return listener;
+}();
+
+bool hasIcon(UINT type) {
+    return (type & (MB_ICONERROR | MB_ICONINFORMATION)) != 0;
+}
+
+DialogSign signOf(UINT type) {
+    if (!hasIcon(type)) {
+        return DialogSign::none;
+    }
+    return (type & 0xF0) == MB_ICONERROR ? DialogSign::error : DialogSign::information;
+}
+
+// Rough metrics for a box without a font: six pixels a character.
+DialogTextMetrics plainMetrics(const std::vector<std::string>& lines, const char* caption,
+                               double dpi) {
+    DialogTextMetrics metrics;
+    for (const std::string& line : lines) {
+        metrics.lineWidths.push_back(dialogScaled(6 * static_cast<int>(line.size()), dpi));
+    }
+    metrics.captionWidth = dialogScaled(6 * static_cast<int>(std::strlen(caption)), dpi);
+    metrics.labelWidth = dialogScaled(12, dpi);
+    metrics.ascent = dialogScaled(10, dpi);
+    metrics.lineHeight = dialogScaled(13, dpi);
+    return metrics;
+}
+
+void layOut(WaylandBox& box, const char* text, const char* caption, UINT type) {
+    const double dpi = dialogDpi(kDefaultDpi * box.scale);
+    box.font = openDesktopFont(dpi);
+    box.content.lines = splitDialogLines(text);
+    box.content.sign = signOf(type);
+    const WaylandOutput* output = waylandFirstOutput();
+    const int margin = 28 * box.scale;
+    const DialogBounds bounds{output != nullptr ? output->modeWidth - margin : 4096,
+                              output != nullptr ? output->modeHeight - margin : 4096};
+    const DialogTextMetrics metrics = box.font
+                                          ? measureDialogText(*box.font, box.content.lines, caption)
+                                          : plainMetrics(box.content.lines, caption, dpi);
+    box.content.layout = layoutDialog(metrics, hasIcon(type), dpi, bounds);
+    box.width = roundedUp(box.content.layout.width, box.scale);
+    box.height = roundedUp(box.content.layout.height, box.scale);
+}
+
+void closeBox(WaylandBox& box) {
+    if (box.frame != nullptr) {
+        libdecor_frame_unref(box.frame);
+    }
+    if (box.input.surface != nullptr) {
+        wl_surface_destroy(box.input.surface);
+    }
+    waylandFreeBuffer(box.buffer);
+    wl_display_flush(wl.display);
+}
+
+}  // namespace
+
+int waylandMessageBox(WindowRecord* owner, const char* text, const char* caption, UINT type) {
+    WaylandBox box;
+    box.scale = waylandScale();
+    box.input.data = &box;
+    box.input.scale = box.scale;
+    box.input.pointer = onPointer;
+    box.input.key = onKey;
+    layOut(box, text, caption, type);
+    if (!waylandMakeBuffer(box.buffer, box.width, box.height)) {
+        return 0;
+    }
+    box.input.surface = wl_compositor_create_surface(wl.compositor);
+    box.frame = libdecor_decorate(wl.decor, box.input.surface, &boxFrameInterface, &box);
+    libdecor_frame_set_title(box.frame, caption);
+    libdecor_frame_set_app_id(box.frame, "morvane");
+    libdecor_frame_set_min_content_size(box.frame, box.width / box.scale, box.height / box.scale);
+    libdecor_frame_set_max_content_size(box.frame, box.width / box.scale, box.height / box.scale);
+    libdecor_frame_unset_capabilities(box.frame, LIBDECOR_ACTION_RESIZE);
+    WaylandWindow* ownerWindow = owner != nullptr ? waylandWindowOf(*owner) : nullptr;
+    if (ownerWindow != nullptr && ownerWindow->frame != nullptr) {
+        libdecor_frame_set_parent(box.frame, ownerWindow->frame);
+    }
+    libdecor_frame_map(box.frame);
+    wl_surface_commit(box.input.surface);
+
+    BoxInput* outer = wl.box;  // a box shown from inside another's owner
+    wl.box = &box.input;
+    while (!box.closed) {
+        if (!waylandWait()) {
+            waylandFail("lost the connection to the Wayland compositor");
+        }
+    }
+    wl.box = outer;
+    closeBox(box);
+    return IDOK;
+}

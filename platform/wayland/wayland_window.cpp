@@ -1,0 +1,288 @@
+// Top-level windows on Wayland: a parent surface with a libdecor frame,
+// filled black from a wl_shm buffer, and a GL subsurface of the window's
+// size in device pixels centred on it, so that a size the compositor
+// imposes (full screen, tiling) leaves the picture whole with a margin.
+// Showing waits for the first configure; frame callbacks tell when the
+// compositor stopped asking for pictures.
+//
+// Depends on: libwayland-client (wl_subcompositor, wl_shm), libdecor.
+// Cannot: place a window (Wayland gives clients no positions), or move it to
+// another output's scale once made; drawables are rounded down to a
+// multiple of the output scale, as surfaces must be.
+#include <algorithm>
+#include <chrono>
+
+#include "platform/wayland/wayland_layer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A frame asked for this long ago and not granted: the window is out of
+// sight (minimised, hidden, on no output).
+constexpr auto kStarvedAfter = 1s;
+
+int roundedToScale(int pixels, int scale) {
+    const int rounded = pixels - pixels % scale;
+    return rounded > 0 ? rounded : scale;
+}
+
+void fillMargin(WaylandWindow& window) {
+    const int width = window.contentWidth * window.scale;
+    const int height = window.contentHeight * window.scale;
+    if (window.margin.width != width || window.margin.height != height) {
+        waylandFreeBuffer(window.margin);
+        if (!waylandMakeBuffer(window.margin, width, height)) {
+            return;
+        }
+    }
+    std::fill(window.margin.pixels, window.margin.pixels + width * height, 0xff000000u);
+}
+
+// The drawable centred on the parent; the parent's size in device pixels
+// is what WM_SIZE reports when the compositor imposed one.
+void placeContent(WindowRecord& record, WaylandWindow& window) {
+    const int logicalWidth = window.drawWidth / window.scale;
+    const int logicalHeight = window.drawHeight / window.scale;
+    window.offsetX = std::max(0, (window.contentWidth - logicalWidth) / 2);
+    window.offsetY = std::max(0, (window.contentHeight - logicalHeight) / 2);
+    wl_subsurface_set_position(window.subsurface, window.offsetX, window.offsetY);
+    fillMargin(window);
+    wl_surface_set_buffer_scale(window.surface, window.scale);
+    if (window.margin.buffer != nullptr) {
+        wl_surface_attach(window.surface, window.margin.buffer, 0, 0);
+        wl_surface_damage(window.surface, 0, 0, window.contentWidth, window.contentHeight);
+    }
+    wl_surface_commit(window.surface);
+    coreReportSize(record, window.contentWidth * window.scale, window.contentHeight * window.scale);
+}
+
+void onConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data) {
+    auto* record = static_cast<WindowRecord*>(data);
+    WaylandWindow* window = waylandWindowOf(*record);
+    if (window == nullptr) {
+        return;
+    }
+    int width = 0;
+    int height = 0;
+    if (!libdecor_configuration_get_content_size(configuration, frame, &width, &height) ||
+        width <= 0 || height <= 0) {
+        width = window->drawWidth / window->scale;  // the client chooses
+        height = window->drawHeight / window->scale;
+    }
+    window->contentWidth = width;
+    window->contentHeight = height;
+    libdecor_state* state = libdecor_state_new(width, height);
+    libdecor_frame_commit(frame, state, configuration);
+    libdecor_state_free(state);
+    window->configured = true;
+    placeContent(*record, *window);
+}
+
+void onClose(libdecor_frame*, void* data) {
+    corePost(*static_cast<WindowRecord*>(data), WM_CLOSE, 0, 0);
+}
+
+void onCommit(libdecor_frame*, void* data) {
+    WaylandWindow* window = waylandWindowOf(*static_cast<WindowRecord*>(data));
+    if (window != nullptr) {
+        wl_surface_commit(window->surface);
+    }
+}
+
+void onDismissPopup(libdecor_frame*, const char*, void*) {}
+
+libdecor_frame_interface frameInterface = [] {
+    libdecor_frame_interface listener{};
+    listener.configure = onConfigure;
+    listener.close = onClose;
+    listener.commit = onCommit;
+    listener.dismiss_popup = onDismissPopup;
+    return listener;
+}();
+
+void onFrameDone(void* data, wl_callback*, uint32_t) {
+    waylandFrameDone(*static_cast<WaylandWindow*>(data));
+}
+
+const wl_callback_listener kFrameListener = {.done = onFrameDone};
+
+// Fixed size: min = max, and no resizing from the frame.
+void setFixedSize(WaylandWindow& window) {
+    const int width = window.drawWidth / window.scale;
+    const int height = window.drawHeight / window.scale;
+    libdecor_frame_set_min_content_size(window.frame, width, height);
+    libdecor_frame_set_max_content_size(window.frame, width, height);
+}
+
+void makeFrame(WindowRecord& record, WaylandWindow& window) {
+    window.frame = libdecor_decorate(wl.decor, window.surface, &frameInterface, &record);
+    libdecor_frame_set_title(window.frame, record.title.c_str());
+    libdecor_frame_set_app_id(window.frame, "morvane");
+    libdecor_frame_unset_capabilities(window.frame, LIBDECOR_ACTION_RESIZE);
+    setFixedSize(window);
+}
+
+void sizeDrawable(const WindowRecord& record, WaylandWindow& window) {
+    window.drawWidth = roundedToScale(record.width, window.scale);
+    window.drawHeight = roundedToScale(record.height, window.scale);
+}
+
+}  // namespace
+
+WaylandWindow::~WaylandWindow() {
+    if (eglSurface != EGL_NO_SURFACE) {
+        if (eglGetCurrentSurface(EGL_DRAW) == eglSurface) {
+            eglMakeCurrent(wl.egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        }
+        eglDestroySurface(wl.egl, eglSurface);
+    }
+    if (eglWindow != nullptr) {
+        wl_egl_window_destroy(eglWindow);
+    }
+    if (frameCallback != nullptr) {
+        wl_callback_destroy(frameCallback);
+    }
+    if (frame != nullptr) {
+        libdecor_frame_unref(frame);
+    }
+    if (subsurface != nullptr) {
+        wl_subsurface_destroy(subsurface);
+    }
+    if (glSurface != nullptr) {
+        wl_surface_destroy(glSurface);
+    }
+    if (surface != nullptr) {
+        wl_surface_destroy(surface);
+    }
+    waylandFreeBuffer(margin);
+    if (wl.display != nullptr) {
+        wl_display_flush(wl.display);
+    }
+}
+
+WaylandWindow* waylandWindowOf(const WindowRecord& record) {
+    return dynamic_cast<WaylandWindow*>(record.native.get());
+}
+
+WindowRecord* waylandRecordOf(wl_surface* surface) {
+    if (surface == nullptr) {
+        return nullptr;
+    }
+    for (auto& record : core.windows) {
+        WaylandWindow* window = record->alive ? waylandWindowOf(*record) : nullptr;
+        if (window != nullptr && (window->surface == surface || window->glSurface == surface)) {
+            return record.get();
+        }
+    }
+    return nullptr;
+}
+
+void waylandFrameDone(WaylandWindow& window) {
+    if (window.frameCallback != nullptr) {
+        wl_callback_destroy(window.frameCallback);
+        window.frameCallback = nullptr;
+    }
+    if (window.starved) {
+        window.starved = false;
+        // The compositor wants pictures again: GetMessage wakes with WM_PAINT.
+        for (auto& record : core.windows) {
+            if (record->native.get() == &window) {
+                record->invalid = true;
+            }
+        }
+    }
+}
+
+// Asks for the next frame before a picture is committed, unless the last
+// request is still open.
+void waylandAskForFrame(WaylandWindow& window) {
+    if (window.frameCallback != nullptr) {
+        return;
+    }
+    window.frameCallback = wl_surface_frame(window.glSurface);
+    wl_callback_add_listener(window.frameCallback, &kFrameListener, &window);
+    window.frameAsked = std::chrono::steady_clock::now();
+}
+
+bool waylandIconic(const WindowRecord& record) {
+    WaylandWindow* window = waylandWindowOf(record);
+    if (window == nullptr || window->frameCallback == nullptr) {
+        return false;
+    }
+    if (std::chrono::steady_clock::now() - window->frameAsked > kStarvedAfter) {
+        window->starved = true;
+    }
+    return window->starved;
+}
+
+bool waylandCreateWindow(WindowRecord& record, int pixelFormat) {
+    WaylandWindow* window = waylandWindowOf(record);
+    if (window == nullptr) {
+        auto made = std::make_unique<WaylandWindow>();
+        window = made.get();
+        window->scale = waylandScale();
+        sizeDrawable(record, *window);
+        window->surface = wl_compositor_create_surface(wl.compositor);
+        window->glSurface = wl_compositor_create_surface(wl.compositor);
+        window->subsurface =
+            wl_subcompositor_get_subsurface(wl.subcompositor, window->glSurface, window->surface);
+        wl_subsurface_set_desync(window->subsurface);  // GL pictures go up on their own
+        wl_surface_set_buffer_scale(window->glSurface, window->scale);
+        // The whole drawable takes input, the margin too: both are ours.
+        record.native = std::move(made);
+    }
+    if (pixelFormat != 0 && window->eglSurface == EGL_NO_SURFACE) {
+        return waylandMakeEglSurface(*window, pixelFormat);
+    }
+    return true;
+}
+
+void waylandDestroyWindow(WindowRecord& record) {
+    record.native.reset();
+}
+
+void waylandShowWindow(WindowRecord& record, bool show) {
+    WaylandWindow* window = waylandWindowOf(record);
+    if (window == nullptr) {
+        return;
+    }
+    if (!show) {
+        if (window->frame != nullptr) {
+            libdecor_frame_unref(window->frame);
+            window->frame = nullptr;
+        }
+        wl_surface_attach(window->surface, nullptr, 0, 0);
+        wl_surface_commit(window->surface);
+        window->configured = false;
+        wl_display_flush(wl.display);
+        return;
+    }
+    makeFrame(record, *window);
+    libdecor_frame_map(window->frame);
+    wl_surface_commit(window->surface);
+    // Synchronous, as on Win32: the window is on the screen when this returns.
+    while (!window->configured) {
+        if (!waylandWait()) {
+            waylandFail("lost the connection to the Wayland compositor");
+        }
+    }
+}
+
+void waylandResizeWindow(WindowRecord& record) {
+    WaylandWindow* window = waylandWindowOf(record);
+    if (window == nullptr) {
+        return;
+    }
+    sizeDrawable(record, *window);
+    if (window->eglWindow != nullptr) {
+        wl_egl_window_resize(window->eglWindow, window->drawWidth, window->drawHeight, 0, 0);
+    }
+    if (window->frame != nullptr) {
+        setFixedSize(*window);
+        if (window->configured) {
+            placeContent(record, *window);
+        }
+    }
+    wl_display_flush(wl.display);
+}

@@ -1,0 +1,96 @@
+#include "tests/support/weston_server.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/support/wait_for.h"
+
+extern char** environ;
+
+namespace {
+
+// weston refuses a runtime directory anyone else may enter.
+std::string makeRuntimeDir() {
+    char pattern[] = "/tmp/morvane-weston-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    return made != nullptr && chmod(made, 0700) == 0 ? made : "";
+}
+
+}  // namespace
+
+WestonServer::WestonServer(const std::string& xDisplay, int width, int height,
+                           const std::vector<std::string>& extraArgs) {
+    runtimeDir_ = makeRuntimeDir();
+    if (runtimeDir_.empty()) {
+        return;
+    }
+    const std::string socket = "morvane-" + std::to_string(getpid());
+    std::vector<std::string> args = {
+        "weston",
+        xDisplay.empty() ? "--backend=headless-backend.so" : "--backend=x11-backend.so",
+        "--use-pixman",
+        "--width=" + std::to_string(width),
+        "--height=" + std::to_string(height),
+        "--socket=" + socket,
+        "--idle-time=0",
+        "--debug"};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "PATH=/usr/bin:/bin"};
+    if (!xDisplay.empty()) {
+        env.push_back("DISPLAY=" + xDisplay);
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (auto& e : env) {
+            envp.push_back(e.data());
+        }
+        envp.push_back(nullptr);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        execvpe("weston", argv.data(), envp.data());
+        _exit(127);
+    }
+    const std::string path = runtimeDir_ + "/" + socket;
+    if (pid_ > 0 &&
+        waitFor([&] { return std::filesystem::exists(path); }, std::chrono::seconds(20))) {
+        socket_ = socket;
+    }
+}
+
+void WestonServer::stop() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    socket_.clear();
+}
+
+WestonServer::~WestonServer() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (!runtimeDir_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(runtimeDir_, ignored);
+    }
+}
+
+std::vector<std::string> WestonServer::clientEnvironment() const {
+    return {"WAYLAND_DISPLAY=" + socket_, "XDG_RUNTIME_DIR=" + runtimeDir_};
+}
