@@ -13,8 +13,6 @@
 
 extern char** environ;
 
-namespace {
-
 std::vector<std::string> environmentWithDisplay(const std::optional<std::string>& display) {
     std::vector<std::string> entries;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -37,6 +35,8 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
     pointers.push_back(nullptr);
     return pointers;
 }
+
+namespace {
 
 ProgramExit decode(int status) {
     if (WIFEXITED(status)) {

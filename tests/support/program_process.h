@@ -12,6 +12,13 @@
 #include <thread>
 #include <vector>
 
+// The test's own environment with DISPLAY set to display (or unset), and
+// without WAYLAND_DISPLAY, which would take a child off X; Wayland tests pass
+// it in as an extra entry.
+std::vector<std::string> environmentWithDisplay(const std::optional<std::string>& display);
+// argv/envp for posix_spawn: pointers into strings, ending with null.
+std::vector<char*> pointersTo(std::vector<std::string>& strings);
+
 struct ProgramExit {
     bool exited = false;  // false: ended by a signal
     int status = 0;       // exit status, or the signal number

@@ -10,36 +10,15 @@
 
 using namespace std::chrono_literals;
 
+#include "tests/support/program_process.h"
 #include "tests/support/wait_for.h"
 
-extern char** environ;
-
 namespace {
-
-std::vector<std::string> environmentFor(const std::string& display) {
-    std::vector<std::string> entries;
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0) {
-            entries.emplace_back(*e);
-        }
-    }
-    entries.push_back("DISPLAY=" + display);
-    return entries;
-}
-
-std::vector<char*> pointersTo(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (auto& s : strings) {
-        pointers.push_back(s.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
 
 // Started with stdin closed to it and both outputs into the given file.
 pid_t spawnWithOutput(const std::string& display, std::vector<std::string> command,
                       const std::string& outputPath) {
-    std::vector<std::string> env = environmentFor(display);
+    std::vector<std::string> env = environmentWithDisplay(display);
     auto argv = pointersTo(command);
     auto envp = pointersTo(env);
     posix_spawn_file_actions_t actions;
