@@ -4,9 +4,11 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
+#include "tests/support/image_file.h"
 #include "tests/support/program_process.h"
 #include "tests/support/rgb_image.h"
 #include "tests/support/screenshot.h"
@@ -15,6 +17,7 @@
 #include "tests/support/x_connection.h"
 #include "tests/support/xtest_input.h"
 #include "tests/support/xvfb_server.h"
+#include "tests/wayland/viewer_area.h"
 
 namespace {
 
@@ -23,7 +26,12 @@ using namespace std::chrono_literals;
 constexpr Rgb kBoxFace{236, 236, 236};
 constexpr Rgb kViewerBackground{38, 38, 38};
 constexpr Rgb kErrorRed{210, 30, 30};
+constexpr int kOutputWidth = 1200;
 constexpr int kOutputHeight = 1000;
+constexpr auto kLongWait = 20s;
+// libdecor's cairo frame: a 24-pixel title bar, 32-pixel buttons.
+constexpr int kTitleBarHeight = 24;
+constexpr int kCloseButtonInset = 16;
 
 int countNear(const RgbImage& image, Rgb colour) {
     int count = 0;
@@ -57,8 +65,86 @@ protected:
             20s, 100ms);
     }
 
+    // Past the notice, spinning; finds where weston placed the viewer.
+    std::unique_ptr<ProgramProcess> openViewer() {
+        auto program = start();
+        if (!shows(kBoxFace, 5000)) {
+            return nullptr;
+        }
+        tapKey(x_.get(), XK_Return);
+        const int side = kOutputHeight * 8 / 10;
+        if (!shows(kViewerBackground, side * side / 3)) {
+            return nullptr;
+        }
+        viewer_ = backgroundBounds();
+        return program;
+    }
+
+    Area backgroundBounds() {
+        const auto root = captureWindow(x_.get(), DefaultRootWindow(x_.get()));
+        const auto area = root ? filledCorners(*root, kViewerBackground) : std::nullopt;
+        return area ? *area : Area{};
+    }
+
+    // The upper half of the viewer: weston draws its pointer into the
+    // output, so the pointer stays in the lower quarter while pictures count.
+    RgbImage shot() {
+        auto image = captureArea(x_.get(), DefaultRootWindow(x_.get()), viewer_.x, viewer_.y,
+                                 viewer_.width, viewer_.height / 2);
+        return image ? *image : RgbImage{};
+    }
+
+    std::optional<RgbImage> waitForChangeFrom(const RgbImage& before) {
+        return waitForValue(
+            [&]() -> std::optional<RgbImage> {
+                RgbImage now = shot();
+                if (now.empty() || now == before) {
+                    return std::nullopt;
+                }
+                return now;
+            },
+            kLongWait, 10ms);
+    }
+
+    std::optional<RgbImage> waitForStill(std::chrono::milliseconds quiet) {
+        return waitForSteady(
+            [&] { return shot(); },
+            [](const RgbImage& last, const RgbImage& now) { return !now.empty() && now == last; },
+            quiet, kLongWait, 20ms);
+    }
+
+    bool staysTheSame(const RgbImage& image, std::chrono::milliseconds period) {
+        return !waitFor([&] { return shot() != image; }, period, 20ms);
+    }
+
+    // weston moves its pointer by the X pointer's relative motion: a move
+    // from the far corner to the near one pins it at (0, 0), and from then
+    // on both pointers agree.
+    void alignPointer() {
+        movePointer(x_.get(), kOutputWidth - 1, kOutputHeight - 1);
+        movePointer(x_.get(), 0, 0);
+    }
+
+    // A position in the viewer's content, moved to through weston.
+    void pointAt(int x, int y) { movePointer(x_.get(), viewer_.x + x, viewer_.y + y); }
+
+    std::optional<RgbImage> stopWithClick() {
+        alignPointer();
+        pointAt(viewer_.width / 3, viewer_.height * 7 / 8);
+        pressButton(x_.get());
+        releaseButton(x_.get());
+        return waitForStill(500ms);
+    }
+
+    std::string keep(const RgbImage& image, const std::string& name) {
+        const std::string path = "wayland-" + name + ".png";
+        savePng(image, path);
+        return " (kept " + path + ")";
+    }
+
     XvfbServer xvfb_{"1280x1080x24"};
-    WestonServer weston_{xvfb_.display(), 1200, kOutputHeight};
+    WestonServer weston_{xvfb_.display(), kOutputWidth, kOutputHeight};
+    Area viewer_;
     XConnection x_{xvfb_.display()};
 };
 
@@ -83,6 +169,59 @@ TEST_F(WaylandViewer, NoticeFirstThenTheViewerAndEscapeEndsItCleanly) {
     tapKey(x_.get(), XK_Escape);
     const auto exit = program->waitForExit(20s);
     ASSERT_TRUE(exit);
+    EXPECT_TRUE(exit->exited);
+    EXPECT_EQ(exit->status, 0) << program->stderrText();
+}
+
+// The model spins from the start; a click without movement stops it, a drag
+// turns it, and a release while moving leaves it spinning.
+TEST_F(WaylandViewer, ClickStopsDragTurnsAndAFlingKeepsSpinning) {
+    auto program = openViewer();
+    ASSERT_TRUE(program);
+    const int side = kOutputHeight * 8 / 10;
+    EXPECT_NEAR(viewer_.width, side, 2);
+    EXPECT_NEAR(viewer_.height, side, 2);
+    const RgbImage first = shot();
+    ASSERT_TRUE(waitForChangeFrom(first)) << "not spinning";
+
+    const auto stopped = stopWithClick();
+    ASSERT_TRUE(stopped) << "still turning after the click" << keep(shot(), "after-click");
+    EXPECT_TRUE(staysTheSame(*stopped, 1s)) << "turned on after the click";
+
+    const int startX = viewer_.width / 4;
+    const int startY = viewer_.height * 13 / 16;
+    pointAt(startX, startY);
+    pressButton(x_.get());
+    pointAt(startX + 30, startY + 10);
+    const auto dragged = waitForChangeFrom(*stopped);
+    ASSERT_TRUE(dragged) << "the drag did not turn the model";
+    pointAt(startX + 60, startY + 20);
+    const auto further = waitForChangeFrom(*dragged);
+    ASSERT_TRUE(further) << "the second drag step did not turn it";
+    pointAt(startX + 90, startY + 30);
+    releaseButton(x_.get());
+
+    // With the pointer at rest, only the spin can change the picture.
+    const auto next = waitForChangeFrom(*further);
+    ASSERT_TRUE(next) << "stopped at the release";
+    const auto again = waitForChangeFrom(*next);
+    ASSERT_TRUE(again) << "turned once and stopped";
+    EXPECT_TRUE(waitForChangeFrom(*again)) << "not spinning on";
+    EXPECT_TRUE(program->running());
+}
+
+// libdecor's close button asks for the window to close, as WM_CLOSE: the
+// program ends with status 0.
+TEST_F(WaylandViewer, TheFrameCloseButtonEndsItWithStatusZero) {
+    auto program = openViewer();
+    ASSERT_TRUE(program);
+    // The title bar sits above the content; its close button is rightmost.
+    alignPointer();
+    pointAt(viewer_.width - kCloseButtonInset, -kTitleBarHeight / 2);
+    pressButton(x_.get());
+    releaseButton(x_.get());
+    const auto exit = program->waitForExit(kLongWait);
+    ASSERT_TRUE(exit) << keep(*captureWindow(x_.get(), DefaultRootWindow(x_.get())), "close");
     EXPECT_TRUE(exit->exited);
     EXPECT_EQ(exit->status, 0) << program->stderrText();
 }
