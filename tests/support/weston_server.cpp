@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/program_process.h"
 #include "tests/support/wait_for.h"
 
 extern char** environ;
@@ -46,18 +47,10 @@ WestonServer::WestonServer(const std::string& xDisplay, int width, int height,
     if (!xDisplay.empty()) {
         env.push_back("DISPLAY=" + xDisplay);
     }
+    auto argv = pointersTo(args);
+    auto envp = pointersTo(env);
     pid_ = fork();
     if (pid_ == 0) {
-        std::vector<char*> argv;
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (auto& e : env) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
         const int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, STDOUT_FILENO);
         dup2(quiet, STDERR_FILENO);

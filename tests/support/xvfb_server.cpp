@@ -1,5 +1,7 @@
 #include "tests/support/xvfb_server.h"
 
+#include "tests/support/program_process.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -51,16 +53,8 @@ pid_t startServer(std::vector<std::string> args, int readFd, const std::string& 
     if (!hostDisplay.empty()) {
         env.push_back("DISPLAY=" + hostDisplay);
     }
-    std::vector<char*> argv;
-    for (auto& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
+    auto argv = pointersTo(args);
+    auto envp = pointersTo(env);
     const pid_t pid = fork();
     if (pid == 0) {
         close(readFd);
