@@ -96,6 +96,24 @@ PIXELFORMATDESCRIPTOR waylandDescribeConfig(EGLConfig config) {
     return pfd;
 }
 
+namespace {
+
+// The first config with 8 bits a colour channel, and alpha only when asked:
+// EGL puts deeper colour first, and weston composites 10-bit shm buffers on
+// a slow floating-point path. X11 and Win32 give 8 bits here too.
+EGLConfig closestToEightBits(const std::vector<EGLConfig>& matches, bool alpha) {
+    for (EGLConfig config : matches) {
+        if (configValue(config, EGL_RED_SIZE) == 8 && configValue(config, EGL_GREEN_SIZE) == 8 &&
+            configValue(config, EGL_BLUE_SIZE) == 8 &&
+            (configValue(config, EGL_ALPHA_SIZE) > 0) == alpha) {
+            return config;
+        }
+    }
+    return matches.front();
+}
+
+}  // namespace
+
 // EGL sorts matches by the smallest depth buffer that meets the request,
 // which is what ChoosePixelFormat does too.
 int waylandChooseFormat(const PIXELFORMATDESCRIPTOR& request) {
@@ -122,12 +140,16 @@ int waylandChooseFormat(const PIXELFORMATDESCRIPTOR& request) {
                              EGL_STENCIL_SIZE,
                              request.cStencilBits,
                              EGL_NONE};
-    EGLConfig config = nullptr;
     EGLint count = 0;
-    if (!eglChooseConfig(wl.egl, wanted, &config, 1, &count) || count < 1) {
+    if (!eglChooseConfig(wl.egl, wanted, nullptr, 0, &count) || count < 1) {
         return 0;
     }
-    return formatOfConfig(config);
+    std::vector<EGLConfig> matches(static_cast<std::size_t>(count));
+    if (!eglChooseConfig(wl.egl, wanted, matches.data(), count, &count) || count < 1) {
+        return 0;
+    }
+    matches.resize(static_cast<std::size_t>(count));
+    return formatOfConfig(closestToEightBits(matches, request.cAlphaBits > 0));
 }
 
 bool waylandMakeEglSurface(WaylandWindow& window, int format) {
