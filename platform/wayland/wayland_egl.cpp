@@ -3,8 +3,9 @@
 // contexts are compatibility contexts; window surfaces are back-buffered.
 //
 // Depends on: EGL 1.4 with the Wayland platform, wayland-egl.
-// Cannot: colour-index formats or palettes; swap intervals (pictures go up
-// as they are drawn, frame callbacks only tell whether anyone looks).
+// Cannot: colour-index formats or palettes; swap intervals: Mesa's interval
+// 1 waits for ever on a hidden window, so swaps wait for frame callbacks
+// themselves, with a bound.
 #include <algorithm>
 #include <cstdio>
 
@@ -202,7 +203,7 @@ bool waylandMakeCurrent(WindowRecord* record, HGLRC context) {
         std::fprintf(stderr, "morvane: cannot make the OpenGL rendering context current\n");
         return false;
     }
-    // Frame callbacks pace nothing here: a hidden window must not block.
+    // Mesa's own pacing would block for ever on a hidden window.
     eglSwapInterval(wl.egl, 0);
     return true;
 }
@@ -225,6 +226,9 @@ bool waylandSwap(WindowRecord& record) {
     if (window == nullptr || window->eglSurface == EGL_NO_SURFACE) {
         return false;
     }
+    // One picture per frame the compositor grants, so that drawing does not
+    // starve it; a window out of sight is not waited for.
+    waylandAwaitFrame(*window);
     waylandAskForFrame(*window);
     return eglSwapBuffers(wl.egl, window->eglSurface) == EGL_TRUE;
 }

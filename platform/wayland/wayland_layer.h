@@ -93,9 +93,10 @@ struct WaylandLayer {
 extern WaylandLayer wl;
 
 // The connection: a round trip for globals, another for outputs and seat.
-void waylandFail(const char* what);  // one line on stderr, status 1
-void waylandDispatch();              // reads and dispatches without blocking
-bool waylandWait();                  // blocks for events, then dispatches
+void waylandFail(const char* what);                       // one line on stderr, status 1
+void waylandDispatch();                                   // reads and dispatches without blocking
+bool waylandWait();                                       // blocks for events, then dispatches
+bool waylandWaitAtMost(std::chrono::milliseconds limit);  // the same, with a time-out
 const WaylandOutput* waylandFirstOutput();
 int waylandScale();
 
@@ -105,9 +106,16 @@ WindowRecord* waylandRecordOf(wl_surface* surface);  // parent or GL surface
 // Frame callbacks on a window's GL surface.
 void waylandAskForFrame(WaylandWindow& window);
 void waylandFrameDone(WaylandWindow& window);
+// Waits, dispatching, until the frame asked at the last swap is granted; a
+// short bound, and none once the window is starved. True when granted.
+bool waylandAwaitFrame(WaylandWindow& window);
 
 // Input: pointer and keyboard listeners on the seat.
 void waylandBindSeat(wl_seat* seat);
+// A held key repeats at the compositor's rate: how long until it is due
+// (ms, -1 when no key repeats), and posting it once due.
+int waylandRepeatTimeout();
+void waylandPostDueRepeat();
 // Message boxes hear their own input through this.
 struct BoxInput {
     wl_surface* surface = nullptr;
