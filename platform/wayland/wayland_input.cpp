@@ -216,9 +216,9 @@ void postKey(WindowRecord& record, xkb_keycode_t keycode, bool pressed, bool rep
              pressed ? characterOf(keycode) : 0);
 }
 
+// A modifier pressed meanwhile leaves the held key repeating, as X does.
 void startRepeat(xkb_keycode_t keycode, std::uint32_t time) {
     if (repeat.rate <= 0 || !xkb_keymap_key_repeats(wl.keymap, keycode)) {
-        stopRepeat();
         return;
     }
     repeat.keycode = keycode;
@@ -316,9 +316,12 @@ void waylandPostDueRepeat() {
     const auto held = std::chrono::duration_cast<std::chrono::milliseconds>(now - repeat.pressedAt);
     postKey(*record, repeat.keycode, true, true,
             repeat.pressTime + static_cast<std::uint32_t>(held.count()));
-    repeat.next += std::chrono::milliseconds(1000) / repeat.rate;
+    // At most one a millisecond: the protocol sets no upper rate.
+    const auto interval = std::max<std::chrono::microseconds>(
+        std::chrono::milliseconds(1), std::chrono::microseconds(1000000) / repeat.rate);
+    repeat.next += interval;
     if (repeat.next <= now) {
-        repeat.next = now + std::chrono::milliseconds(1000) / repeat.rate;
+        repeat.next = now + interval;
     }
 }
 
