@@ -93,10 +93,11 @@ struct WaylandLayer {
 extern WaylandLayer wl;
 
 // The connection: a round trip for globals, another for outputs and seat.
-void waylandFail(const char* what);                       // one line on stderr, status 1
-void waylandDispatch();                                   // reads and dispatches without blocking
-bool waylandWait();                                       // blocks for events, then dispatches
-bool waylandWaitAtMost(std::chrono::milliseconds limit);  // the same, with a time-out
+void waylandFail(const char* what);  // one line on stderr, status 1
+void waylandDispatch();              // reads and dispatches without blocking
+bool waylandWait();                  // blocks for events, then dispatches
+// The same, for no longer than the limit.
+bool waylandWaitAtMost(std::chrono::milliseconds limit);
 const WaylandOutput* waylandFirstOutput();
 int waylandScale();
 
@@ -107,8 +108,8 @@ WindowRecord* waylandRecordOf(wl_surface* surface);  // parent or GL surface
 void waylandAskForFrame(WaylandWindow& window);
 void waylandFrameDone(WaylandWindow& window);
 // Waits, dispatching, until the frame asked at the last swap is granted; a
-// short bound, and none once the window is starved. True when granted.
-bool waylandAwaitFrame(WaylandWindow& window);
+// short bound, and none once the window is starved.
+void waylandAwaitFrame(WaylandWindow& window);
 
 // Input: pointer and keyboard listeners on the seat.
 void waylandBindSeat(wl_seat* seat);

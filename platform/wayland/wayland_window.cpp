@@ -208,20 +208,19 @@ void waylandAskForFrame(WaylandWindow& window) {
     window.frameAsked = std::chrono::steady_clock::now();
 }
 
-bool waylandAwaitFrame(WaylandWindow& window) {
+void waylandAwaitFrame(WaylandWindow& window) {
     const auto start = std::chrono::steady_clock::now();
     while (window.frameCallback != nullptr) {
         const auto now = std::chrono::steady_clock::now();
         if (window.starved || now - window.frameAsked > kStarvedAfter ||
             now - start >= kFrameWait) {
-            return false;
+            return;
         }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(kFrameWait - (now - start));
         if (!waylandWaitAtMost(left)) {
             waylandFail("lost the connection to the Wayland compositor");
         }
     }
-    return true;
 }
 
 bool waylandIconic(const WindowRecord& record) {
