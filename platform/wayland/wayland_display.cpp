@@ -2,13 +2,15 @@
 // events without blocking and sleeping for them, and the backend's table.
 //
 // Depends on: libwayland-client, libdecor (a plugin draws frames where the
-// compositor does not), poll() on the display's fd.
+// compositor does not), poll() on the display's fd, with a time-out for
+// a held key's next repeat.
 // Cannot: survive a lost compositor; that is one line on stderr and
 // status 1. Outputs that come later than the first round trips are used
 // for scale only.
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -223,10 +225,14 @@ void waylandDispatch() {
         wl_display_cancel_read(wl.display);
     }
     checkConnection(wl_display_dispatch_pending(wl.display));
+    waylandPostDueRepeat();
 }
 
-// Sleeps in poll with no time-out; the queue then has whatever came.
-bool waylandWait() {
+namespace {
+
+// Sleeps in poll until the connection has events or the time-out (ms, -1
+// for none) passes, and dispatches what came; false when poll failed.
+bool waitOnConnection(int timeoutMs) {
     while (wl_display_prepare_read(wl.display) != 0) {
         checkConnection(wl_display_dispatch_pending(wl.display));
     }
@@ -239,17 +245,41 @@ bool waylandWait() {
         poll(&writable, 1, -1);
     }
     pollfd connection{wl_display_get_fd(wl.display), POLLIN, 0};
-    for (;;) {
-        const int ready = poll(&connection, 1, -1);
-        if (ready > 0) {
-            break;
-        }
-        if (ready < 0 && errno != EINTR) {
-            wl_display_cancel_read(wl.display);
-            return false;
-        }
+    int ready = 0;
+    do {
+        ready = poll(&connection, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) {
+        wl_display_cancel_read(wl.display);
+        return ready == 0;
     }
     checkConnection(wl_display_read_events(wl.display));
     checkConnection(wl_display_dispatch_pending(wl.display));
     return true;
+}
+
+// The nearer of the two, in poll's terms.
+int sooner(int timeoutMs, int otherMs) {
+    if (timeoutMs < 0) {
+        return otherMs;
+    }
+    return otherMs < 0 ? timeoutMs : std::min(timeoutMs, otherMs);
+}
+
+}  // namespace
+
+// Sleeps until the connection has events or a held key is due to repeat;
+// the queue then has whatever came.
+bool waylandWait() {
+    const bool ok = waitOnConnection(waylandRepeatTimeout());
+    waylandPostDueRepeat();
+    return ok;
+}
+
+bool waylandWaitAtMost(std::chrono::milliseconds limit) {
+    const int limitMs =
+        static_cast<int>(std::max<std::chrono::milliseconds::rep>(limit.count(), 0));
+    const bool ok = waitOnConnection(sooner(limitMs, waylandRepeatTimeout()));
+    waylandPostDueRepeat();
+    return ok;
 }

@@ -3,8 +3,9 @@
 // contexts are compatibility contexts; window surfaces are back-buffered.
 //
 // Depends on: EGL 1.4 with the Wayland platform, wayland-egl.
-// Cannot: colour-index formats or palettes; swap intervals (pictures go up
-// as they are drawn, frame callbacks only tell whether anyone looks).
+// Cannot: colour-index formats or palettes; swap intervals: Mesa's interval
+// 1 waits for ever on a hidden window, so swaps wait for frame callbacks
+// themselves, with a bound.
 #include <algorithm>
 #include <cstdio>
 
@@ -96,6 +97,24 @@ PIXELFORMATDESCRIPTOR waylandDescribeConfig(EGLConfig config) {
     return pfd;
 }
 
+namespace {
+
+// The first config with 8 bits a colour channel, and alpha only when asked:
+// EGL puts deeper colour first, and weston composites 10-bit shm buffers on
+// a slow floating-point path. X11 and Win32 give 8 bits here too.
+EGLConfig closestToEightBits(const std::vector<EGLConfig>& matches, bool alpha) {
+    for (EGLConfig config : matches) {
+        if (configValue(config, EGL_RED_SIZE) == 8 && configValue(config, EGL_GREEN_SIZE) == 8 &&
+            configValue(config, EGL_BLUE_SIZE) == 8 &&
+            (configValue(config, EGL_ALPHA_SIZE) > 0) == alpha) {
+            return config;
+        }
+    }
+    return matches.front();
+}
+
+}  // namespace
+
 // EGL sorts matches by the smallest depth buffer that meets the request,
 // which is what ChoosePixelFormat does too.
 int waylandChooseFormat(const PIXELFORMATDESCRIPTOR& request) {
@@ -122,12 +141,16 @@ int waylandChooseFormat(const PIXELFORMATDESCRIPTOR& request) {
                              EGL_STENCIL_SIZE,
                              request.cStencilBits,
                              EGL_NONE};
-    EGLConfig config = nullptr;
     EGLint count = 0;
-    if (!eglChooseConfig(wl.egl, wanted, &config, 1, &count) || count < 1) {
+    if (!eglChooseConfig(wl.egl, wanted, nullptr, 0, &count) || count < 1) {
         return 0;
     }
-    return formatOfConfig(config);
+    std::vector<EGLConfig> matches(static_cast<std::size_t>(count));
+    if (!eglChooseConfig(wl.egl, wanted, matches.data(), count, &count) || count < 1) {
+        return 0;
+    }
+    matches.resize(static_cast<std::size_t>(count));
+    return formatOfConfig(closestToEightBits(matches, request.cAlphaBits > 0));
 }
 
 bool waylandMakeEglSurface(WaylandWindow& window, int format) {
@@ -180,7 +203,7 @@ bool waylandMakeCurrent(WindowRecord* record, HGLRC context) {
         std::fprintf(stderr, "morvane: cannot make the OpenGL rendering context current\n");
         return false;
     }
-    // Frame callbacks pace nothing here: a hidden window must not block.
+    // Mesa's own pacing would block for ever on a hidden window.
     eglSwapInterval(wl.egl, 0);
     return true;
 }
@@ -203,6 +226,9 @@ bool waylandSwap(WindowRecord& record) {
     if (window == nullptr || window->eglSurface == EGL_NO_SURFACE) {
         return false;
     }
+    // One picture per frame the compositor grants, so that drawing does not
+    // starve it; a window out of sight is not waited for.
+    waylandAwaitFrame(*window);
     waylandAskForFrame(*window);
     return eglSwapBuffers(wl.egl, window->eglSurface) == EGL_TRUE;
 }

@@ -3,7 +3,9 @@
 // buffers.
 //
 // Depends on: libwayland-client, libwayland-cursor, xkbcommon, memfd.
-// Cannot: key repeat, buttons other than the left one, or the wheel.
+// Cannot: buttons other than the left one, or the wheel. Held keys repeat
+// here, at the compositor's rate, since Wayland leaves that to clients;
+// message boxes get no repeats.
 // Client coordinates are the GL drawable's, in device pixels; while a button
 // is held the compositor keeps reporting to the surface it was pressed on,
 // so they run negative and past the size, as under a capture on Win32.
@@ -12,6 +14,8 @@
 #include <unistd.h>
 #include <wayland-cursor.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "platform/wayland/wayland_layer.h"
@@ -19,6 +23,25 @@
 namespace {
 
 constexpr WPARAM kLeftButtonDown = 0x0001;  // MK_LBUTTON
+constexpr LPARAM kPreviouslyDown = LPARAM{1} << 30;
+
+using Clock = std::chrono::steady_clock;
+
+// The key that repeats: the last one pressed, while it is held.
+struct KeyRepeat {
+    std::int32_t rate = 25;  // per second, 0 = none; until the compositor says
+    std::int32_t delayMs = 600;
+    xkb_keycode_t keycode = 0;  // 0 = nothing held
+    Clock::time_point pressedAt{};
+    std::uint32_t pressTime = 0;  // the press's own time stamp, ms
+    Clock::time_point next{};
+};
+
+KeyRepeat repeat;
+
+void stopRepeat() {
+    repeat.keycode = 0;
+}
 
 wl_cursor_theme* cursorTheme = nullptr;
 wl_surface* cursorSurface = nullptr;
@@ -153,6 +176,7 @@ void onKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
     if (keymap == nullptr) {
         return;
     }
+    stopRepeat();  // its key code may mean another key now
     xkb_state_unref(wl.keyState);
     xkb_keymap_unref(wl.keymap);
     wl.keymap = keymap;
@@ -165,6 +189,7 @@ void onKeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface* surface, wl_arra
 
 void onKeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {
     wl.keyboardFocus = nullptr;
+    stopRepeat();
 }
 
 // The character travels in lPrivate for TranslateMessage: Latin-1 only,
@@ -174,29 +199,55 @@ DWORD characterOf(xkb_keycode_t keycode) {
     return character > 0 && character < 256 ? character : 0;
 }
 
+// The repeat count 1 and the X key code (8 to 255) as the scan code, as
+// the X11 layer posts them; the character rides in lPrivate. A repeat is a
+// key-down with bit 30 set (already down), as Win32 sends it; X servers
+// send a release and a press instead.
+void postKey(WindowRecord& record, xkb_keycode_t keycode, bool pressed, bool repeated,
+             std::uint32_t time) {
+    const xkb_keysym_t keysym = xkb_state_key_get_one_sym(wl.keyState, keycode);
+    LPARAM lParam = 1 | (static_cast<LPARAM>(keycode & 0xff) << 16);
+    if (!pressed) {
+        lParam |= static_cast<LPARAM>(0xC0000000u);  // previous state down, transition up
+    } else if (repeated) {
+        lParam |= kPreviouslyDown;
+    }
+    corePost(record, pressed ? WM_KEYDOWN : WM_KEYUP, coreVirtualKey(keysym), lParam, time, {},
+             pressed ? characterOf(keycode) : 0);
+}
+
+// A modifier pressed meanwhile leaves the held key repeating, as X does.
+void startRepeat(xkb_keycode_t keycode, std::uint32_t time) {
+    if (repeat.rate <= 0 || !xkb_keymap_key_repeats(wl.keymap, keycode)) {
+        return;
+    }
+    repeat.keycode = keycode;
+    repeat.pressedAt = Clock::now();
+    repeat.pressTime = time;
+    repeat.next = repeat.pressedAt + std::chrono::milliseconds(repeat.delayMs);
+}
+
 void onKey(void*, wl_keyboard*, uint32_t, uint32_t time, uint32_t key, uint32_t state) {
     if (wl.keyState == nullptr) {
         return;
     }
     const xkb_keycode_t keycode = key + 8;  // evdev to X key codes
-    const xkb_keysym_t keysym = xkb_state_key_get_one_sym(wl.keyState, keycode);
     const bool pressed = state == WL_KEYBOARD_KEY_STATE_PRESSED;
+    if (pressed) {
+        startRepeat(keycode, time);
+    } else if (keycode == repeat.keycode) {
+        stopRepeat();
+    }
     if (onBox(wl.keyboardFocus)) {
         if (pressed) {
-            wl.box->key(*wl.box, keysym);
+            wl.box->key(*wl.box, xkb_state_key_get_one_sym(wl.keyState, keycode));
         }
         return;
     }
     WindowRecord* record = waylandRecordOf(wl.keyboardFocus);
-    if (record == nullptr) {
-        return;
+    if (record != nullptr) {
+        postKey(*record, keycode, pressed, false, time);
     }
-    LPARAM lParam = 1 | (static_cast<LPARAM>(keycode & 0xff) << 16);
-    if (!pressed) {
-        lParam |= static_cast<LPARAM>(0xC0000000u);  // previous state down, transition up
-    }
-    corePost(*record, pressed ? WM_KEYDOWN : WM_KEYUP, coreVirtualKey(keysym), lParam, time, {},
-             pressed ? characterOf(keycode) : 0);
 }
 
 void onModifiers(void*, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched,
@@ -206,7 +257,13 @@ void onModifiers(void*, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t lat
     }
 }
 
-void onRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
+void onRepeatInfo(void*, wl_keyboard*, int32_t rate, int32_t delay) {
+    repeat.rate = rate;
+    repeat.delayMs = std::max(delay, 0);
+    if (rate <= 0) {
+        stopRepeat();
+    }
+}
 
 const wl_keyboard_listener kKeyboardListener = [] {
     wl_keyboard_listener listener{};
@@ -235,6 +292,38 @@ void onSeatName(void*, wl_seat*, const char*) {}
 const wl_seat_listener kSeatListener = {.capabilities = onCapabilities, .name = onSeatName};
 
 }  // namespace
+
+int waylandRepeatTimeout() {
+    if (repeat.keycode == 0) {
+        return -1;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(repeat.next - Clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+}
+
+// One repeat per call at most; repeats missed while the program was busy
+// are dropped rather than sent in a burst.
+void waylandPostDueRepeat() {
+    const auto now = Clock::now();
+    if (repeat.keycode == 0 || now < repeat.next) {
+        return;
+    }
+    WindowRecord* record = onBox(wl.keyboardFocus) ? nullptr : waylandRecordOf(wl.keyboardFocus);
+    if (record == nullptr || wl.keyState == nullptr) {
+        stopRepeat();
+        return;
+    }
+    const auto held = std::chrono::duration_cast<std::chrono::milliseconds>(now - repeat.pressedAt);
+    postKey(*record, repeat.keycode, true, true,
+            repeat.pressTime + static_cast<std::uint32_t>(held.count()));
+    // At most one a millisecond: the protocol sets no upper rate.
+    const auto interval = std::max<std::chrono::microseconds>(
+        std::chrono::milliseconds(1), std::chrono::microseconds(1000000) / repeat.rate);
+    repeat.next += interval;
+    if (repeat.next <= now) {
+        repeat.next = now + interval;
+    }
+}
 
 void waylandBindSeat(wl_seat* seat) {
     wl.seat = seat;

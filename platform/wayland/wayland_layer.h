@@ -96,6 +96,8 @@ extern WaylandLayer wl;
 void waylandFail(const char* what);  // one line on stderr, status 1
 void waylandDispatch();              // reads and dispatches without blocking
 bool waylandWait();                  // blocks for events, then dispatches
+// The same, for no longer than the limit.
+bool waylandWaitAtMost(std::chrono::milliseconds limit);
 const WaylandOutput* waylandFirstOutput();
 int waylandScale();
 
@@ -105,9 +107,16 @@ WindowRecord* waylandRecordOf(wl_surface* surface);  // parent or GL surface
 // Frame callbacks on a window's GL surface.
 void waylandAskForFrame(WaylandWindow& window);
 void waylandFrameDone(WaylandWindow& window);
+// Waits, dispatching, until the frame asked at the last swap is granted; a
+// short bound, and none once the window is starved.
+void waylandAwaitFrame(WaylandWindow& window);
 
 // Input: pointer and keyboard listeners on the seat.
 void waylandBindSeat(wl_seat* seat);
+// A held key repeats at the compositor's rate: how long until it is due
+// (ms, -1 when no key repeats), and posting it once due.
+int waylandRepeatTimeout();
+void waylandPostDueRepeat();
 // Message boxes hear their own input through this.
 struct BoxInput {
     wl_surface* surface = nullptr;

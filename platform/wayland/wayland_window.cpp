@@ -2,8 +2,8 @@
 // filled black from a wl_shm buffer, and a GL subsurface of the window's
 // size in device pixels centred on it, so that a size the compositor
 // imposes (full screen, tiling) leaves the picture whole with a margin.
-// Showing waits for the first configure; frame callbacks tell when the
-// compositor stopped asking for pictures.
+// Showing waits for the first configure; frame callbacks pace the pictures
+// and tell when the compositor stopped asking for them.
 //
 // Depends on: libwayland-client (wl_subcompositor, wl_shm), libdecor.
 // Cannot: place a window (Wayland gives clients no positions), or move it to
@@ -21,6 +21,9 @@ using namespace std::chrono_literals;
 // A frame asked for this long ago and not granted: the window is out of
 // sight (minimised, hidden, on no output).
 constexpr auto kStarvedAfter = 1s;
+// The longest a swap waits for the previous frame to be granted: several
+// refreshes of a slow compositor, short enough to keep input flowing.
+constexpr auto kFrameWait = 100ms;
 
 int roundedToScale(int pixels, int scale) {
     const int rounded = pixels - pixels % scale;
@@ -203,6 +206,21 @@ void waylandAskForFrame(WaylandWindow& window) {
     window.frameCallback = wl_surface_frame(window.glSurface);
     wl_callback_add_listener(window.frameCallback, &kFrameListener, &window);
     window.frameAsked = std::chrono::steady_clock::now();
+}
+
+void waylandAwaitFrame(WaylandWindow& window) {
+    const auto start = std::chrono::steady_clock::now();
+    while (window.frameCallback != nullptr) {
+        const auto now = std::chrono::steady_clock::now();
+        if (window.starved || now - window.frameAsked > kStarvedAfter ||
+            now - start >= kFrameWait) {
+            return;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(kFrameWait - (now - start));
+        if (!waylandWaitAtMost(left)) {
+            waylandFail("lost the connection to the Wayland compositor");
+        }
+    }
 }
 
 bool waylandIconic(const WindowRecord& record) {

@@ -51,3 +51,13 @@ void tapKey(Display* display, KeySym key) {
     XTestFakeKeyEvent(display, code, False, CurrentTime);
     XSync(display, False);
 }
+
+void pressKey(Display* display, KeySym key) {
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+    XSync(display, False);
+}
+
+void releaseKey(Display* display, KeySym key) {
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+    XSync(display, False);
+}

@@ -17,6 +17,9 @@ void clickAt(Display* display, Window window, int x, int y);
 
 // Press and release of the key that yields this keysym (XK_Return, XK_f...).
 void tapKey(Display* display, KeySym key);
+// The same in two halves, to hold a key down.
+void pressKey(Display* display, KeySym key);
+void releaseKey(Display* display, KeySym key);
 
 // Sends without waiting for the server (for event storms); the other calls
 // wait until the server has processed their events.

@@ -3,10 +3,14 @@
 // Xvfb's root window shows weston's output.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <optional>
+#include <string>
 
 #include "tests/support/image_file.h"
 #include "tests/support/program_process.h"
@@ -43,6 +47,10 @@ int countNear(const RgbImage& image, Rgb colour) {
 
 class WaylandViewer : public ::testing::Test {
 protected:
+    WaylandViewer() = default;
+    explicit WaylandViewer(const std::vector<std::string>& westonArgs)
+        : weston_{xvfb_.display(), kOutputWidth, kOutputHeight, westonArgs} {}
+
     void SetUp() override {
         ASSERT_FALSE(xvfb_.display().empty());
         ASSERT_TRUE(weston_.running());
@@ -251,6 +259,70 @@ TEST_F(WaylandViewer, ALostCompositorIsOneLineAndStatusOne) {
     EXPECT_NE(program->stderrText().find("lost the connection to the Wayland compositor"),
               std::string::npos)
         << program->stderrText();
+}
+
+// weston's keyboard section in an ini file of the test's own.
+struct KeyboardConfig {
+    KeyboardConfig(int rate, int delayMs)
+        : path("/tmp/morvane-repeat-" + std::to_string(getpid()) + ".ini") {
+        std::ofstream(path) << "[keyboard]\nrepeat-rate=" << rate << "\nrepeat-delay=" << delayMs
+                            << "\n";
+    }
+    ~KeyboardConfig() { std::remove(path.c_str()); }
+    std::string path;
+};
+
+// Bases start in order: the file exists before weston reads it.
+template <int Rate, int DelayMs>
+class KeyRepeatViewer : private KeyboardConfig, public WaylandViewer {
+protected:
+    KeyRepeatViewer() : KeyboardConfig(Rate, DelayMs), WaylandViewer({"--config=" + path}) {}
+
+    // Fog toggled by a held f: the X server's own repeat is off, so every
+    // repeat seen comes from the program.
+    std::optional<RgbImage> holdF(const RgbImage& plain) {
+        XAutoRepeatOff(x_.get());
+        pressKey(x_.get(), XK_f);
+        return waitForChangeFrom(plain);
+    }
+
+    bool showsAgain(const RgbImage& image) {
+        return waitFor([&] { return shot() == image; }, kLongWait, 10ms);
+    }
+};
+
+// Four repeats a second after half a second: slow enough to see each.
+using SlowKeyRepeat = KeyRepeatViewer<4, 500>;
+using NoKeyRepeat = KeyRepeatViewer<0, 200>;
+
+// A held f repeats at the compositor's rate, toggling fog off and on again,
+// and the repeats stop with the release.
+TEST_F(SlowKeyRepeat, HoldingFTogglesFogRepeatedlyUntilReleased) {
+    auto program = openViewer();
+    ASSERT_TRUE(program);
+    const auto plain = stopWithClick();
+    ASSERT_TRUE(plain) << "still turning after the click";
+    const auto fogged = holdF(*plain);
+    ASSERT_TRUE(fogged) << "f did not turn fog on";
+    EXPECT_TRUE(showsAgain(*plain)) << "no repeat turned fog off" << keep(shot(), "repeat-1");
+    EXPECT_TRUE(showsAgain(*fogged)) << "repeated only once" << keep(shot(), "repeat-2");
+    releaseKey(x_.get(), XK_f);
+    // A repeat every 250 ms would never leave the picture still this long.
+    EXPECT_TRUE(waitForStill(1s)) << "still repeating after the release";
+    EXPECT_TRUE(program->running());
+}
+
+// Rate 0 means no repeat: a long hold toggles fog once.
+TEST_F(NoKeyRepeat, ARateOfZeroTogglesOnceHoweverLongTheHold) {
+    auto program = openViewer();
+    ASSERT_TRUE(program);
+    const auto plain = stopWithClick();
+    ASSERT_TRUE(plain) << "still turning after the click";
+    const auto fogged = holdF(*plain);
+    ASSERT_TRUE(fogged) << "f did not turn fog on";
+    EXPECT_TRUE(staysTheSame(*fogged, 1500ms)) << "repeated" << keep(shot(), "no-repeat");
+    releaseKey(x_.get(), XK_f);
+    EXPECT_TRUE(program->running());
 }
 
 }  // namespace
