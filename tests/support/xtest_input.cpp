@@ -51,3 +51,11 @@ void tapKey(Display* display, KeySym key) {
     XTestFakeKeyEvent(display, code, False, CurrentTime);
     XSync(display, False);
 }
+
+void tapKeyWith(Display* display, KeySym modifier, KeySym key) {
+    const KeyCode held = XKeysymToKeycode(display, modifier);
+    XTestFakeKeyEvent(display, held, True, CurrentTime);
+    tapKey(display, key);
+    XTestFakeKeyEvent(display, held, False, CurrentTime);
+    XSync(display, False);
+}

@@ -17,6 +17,8 @@ void clickAt(Display* display, Window window, int x, int y);
 
 // Press and release of the key that yields this keysym (XK_Return, XK_f...).
 void tapKey(Display* display, KeySym key);
+// The key tapped while a modifier is held (XK_Super_L, XK_Tab...).
+void tapKeyWith(Display* display, KeySym modifier, KeySym key);
 
 // Sends without waiting for the server (for event storms); the other calls
 // wait until the server has processed their events.

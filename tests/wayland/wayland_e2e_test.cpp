@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 
 #include "tests/support/image_file.h"
+#include "tests/support/process_cpu.h"
 #include "tests/support/program_process.h"
 #include "tests/support/rgb_image.h"
 #include "tests/support/screenshot.h"
@@ -32,6 +34,9 @@ constexpr auto kLongWait = 20s;
 // libdecor's cairo frame: a 24-pixel title bar, 32-pixel buttons.
 constexpr int kTitleBarHeight = 24;
 constexpr int kCloseButtonInset = 16;
+constexpr int kMinimiseInset = kCloseButtonInset + 2 * 32;  // third from the right
+constexpr auto kIdleCpu = 100ms;  // allowed in kIdlePeriod while nothing is seen
+constexpr auto kIdlePeriod = 3s;
 
 int countNear(const RgbImage& image, Rgb colour) {
     int count = 0;
@@ -61,6 +66,16 @@ protected:
             [&] {
                 const auto root = captureWindow(x_.get(), DefaultRootWindow(x_.get()));
                 return root && countNear(*root, colour) >= pixels;
+            },
+            20s, 100ms);
+    }
+
+    // True once weston's output shows fewer than this many pixels of a colour.
+    bool hides(Rgb colour, int pixels) {
+        return waitFor(
+            [&] {
+                const auto root = captureWindow(x_.get(), DefaultRootWindow(x_.get()));
+                return root && countNear(*root, colour) < pixels;
             },
             20s, 100ms);
     }
@@ -251,6 +266,42 @@ TEST_F(WaylandViewer, ALostCompositorIsOneLineAndStatusOne) {
     EXPECT_NE(program->stderrText().find("lost the connection to the Wayland compositor"),
               std::string::npos)
         << program->stderrText();
+}
+
+// libdecor's minimise button moves the window to weston's hidden layer,
+// where no frame callbacks come: the turning viewer must go to sleep, not
+// draw on unseen. weston's switcher (Super+Tab) brings it back; it turns
+// again and has the keyboard again.
+TEST_F(WaylandViewer, MinimisedItUsesNoProcessorAndTurnsAgainWhenRestored) {
+    auto program = openViewer();
+    ASSERT_TRUE(program);
+    ASSERT_TRUE(waitForChangeFrom(shot())) << "not spinning";
+    alignPointer();
+    pointAt(viewer_.width - kMinimiseInset, -kTitleBarHeight / 2);
+    pressButton(x_.get());
+    releaseButton(x_.get());
+    const int side = kOutputHeight * 8 / 10;
+    ASSERT_TRUE(hides(kViewerBackground, side * side / 10))
+        << "still on the output"
+        << keep(*captureWindow(x_.get(), DefaultRootWindow(x_.get())), "minimise");
+
+    ASSERT_TRUE(cpuSettles(program->pid(), 500ms, kLongWait)) << "still drawing while minimised";
+    const auto used = cpuOver(program->pid(), kIdlePeriod, kIdleCpu);
+    std::printf("processor time while minimised: %lld ms in %lld s\n",
+                static_cast<long long>(used.count()), static_cast<long long>(kIdlePeriod / 1s));
+    EXPECT_LT(used, kIdleCpu);
+
+    tapKeyWith(x_.get(), XK_Super_L, XK_Tab);
+    ASSERT_TRUE(shows(kViewerBackground, side * side / 3)) << "the switcher did not restore it";
+    const auto turned = waitForChangeFrom(shot());
+    ASSERT_TRUE(turned) << "does not turn again" << keep(shot(), "restored");
+    EXPECT_TRUE(waitForChangeFrom(*turned)) << "turned once and stopped";
+
+    tapKey(x_.get(), XK_Escape);
+    const auto exit = program->waitForExit(kLongWait);
+    ASSERT_TRUE(exit) << "Esc unheard after the restore";
+    EXPECT_TRUE(exit->exited);
+    EXPECT_EQ(exit->status, 0) << program->stderrText();
 }
 
 }  // namespace
