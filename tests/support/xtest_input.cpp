@@ -52,10 +52,18 @@ void tapKey(Display* display, KeySym key) {
     XSync(display, False);
 }
 
-void tapKeyWith(Display* display, KeySym modifier, KeySym key) {
-    const KeyCode held = XKeysymToKeycode(display, modifier);
-    XTestFakeKeyEvent(display, held, True, CurrentTime);
-    tapKey(display, key);
-    XTestFakeKeyEvent(display, held, False, CurrentTime);
+void pressKey(Display* display, KeySym key) {
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
     XSync(display, False);
+}
+
+void releaseKey(Display* display, KeySym key) {
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+    XSync(display, False);
+}
+
+void tapKeyWith(Display* display, KeySym modifier, KeySym key) {
+    pressKey(display, modifier);
+    tapKey(display, key);
+    releaseKey(display, modifier);
 }

@@ -19,6 +19,9 @@ void clickAt(Display* display, Window window, int x, int y);
 void tapKey(Display* display, KeySym key);
 // The key tapped while a modifier is held (XK_Super_L, XK_Tab...).
 void tapKeyWith(Display* display, KeySym modifier, KeySym key);
+// A key held down across other input (a modifier for a pointer binding).
+void pressKey(Display* display, KeySym key);
+void releaseKey(Display* display, KeySym key);
 
 // Sends without waiting for the server (for event storms); the other calls
 // wait until the server has processed their events.
