@@ -3,10 +3,13 @@
 // Xvfb's root window shows weston's output.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include "tests/support/image_file.h"
@@ -48,6 +51,10 @@ int countNear(const RgbImage& image, Rgb colour) {
 
 class WaylandViewer : public ::testing::Test {
 protected:
+    WaylandViewer() = default;
+    explicit WaylandViewer(const std::vector<std::string>& westonOptions)
+        : weston_{xvfb_.display(), kOutputWidth, kOutputHeight, westonOptions} {}
+
     void SetUp() override {
         ASSERT_FALSE(xvfb_.display().empty());
         ASSERT_TRUE(weston_.running());
@@ -268,6 +275,24 @@ TEST_F(WaylandViewer, ALostCompositorIsOneLineAndStatusOne) {
         << program->stderrText();
 }
 
+// Out of sight the program must stop drawing: its processor time settles,
+// then stays (nearly) flat.
+void expectAsleep(ProgramProcess& program, const char* how) {
+    ASSERT_TRUE(cpuSettles(program.pid(), 500ms, kLongWait)) << "still drawing while " << how;
+    const auto used = cpuOver(program.pid(), kIdlePeriod, kIdleCpu);
+    std::printf("processor time while %s: %lld ms in %lld s\n", how,
+                static_cast<long long>(used.count()), static_cast<long long>(kIdlePeriod / 1s));
+    EXPECT_LT(used, kIdleCpu);
+}
+
+void expectEscapeEndsIt(Display* display, ProgramProcess& program) {
+    tapKey(display, XK_Escape);
+    const auto exit = program.waitForExit(kLongWait);
+    ASSERT_TRUE(exit) << "Esc unheard";
+    EXPECT_TRUE(exit->exited);
+    EXPECT_EQ(exit->status, 0) << program.stderrText();
+}
+
 // libdecor's minimise button moves the window to weston's hidden layer,
 // where no frame callbacks come: the turning viewer must go to sleep, not
 // draw on unseen. weston's switcher (Super+Tab) brings it back; it turns
@@ -289,24 +314,81 @@ TEST_F(WaylandViewer, MinimisedItUsesNoProcessorAndTurnsAgainWhenRestored) {
     ASSERT_TRUE(hides(kViewerBackground, side * side / 10))
         << "still on the output"
         << keep(*captureWindow(x_.get(), DefaultRootWindow(x_.get())), "minimise");
-
-    ASSERT_TRUE(cpuSettles(program->pid(), 500ms, kLongWait)) << "still drawing while minimised";
-    const auto used = cpuOver(program->pid(), kIdlePeriod, kIdleCpu);
-    std::printf("processor time while minimised: %lld ms in %lld s\n",
-                static_cast<long long>(used.count()), static_cast<long long>(kIdlePeriod / 1s));
-    EXPECT_LT(used, kIdleCpu);
+    ASSERT_NO_FATAL_FAILURE(expectAsleep(*program, "minimised"));
 
     tapKeyWith(x_.get(), XK_Super_L, XK_Tab);
     ASSERT_TRUE(shows(kViewerBackground, side * side / 3)) << "the switcher did not restore it";
     const auto turned = waitForChangeFrom(shot());
     ASSERT_TRUE(turned) << "does not turn again" << keep(shot(), "restored");
     EXPECT_TRUE(waitForChangeFrom(*turned)) << "turned once and stopped";
+    expectEscapeEndsIt(x_.get(), *program);
+}
 
-    tapKey(x_.get(), XK_Escape);
-    const auto exit = program->waitForExit(kLongWait);
-    ASSERT_TRUE(exit) << "Esc unheard after the restore";
-    EXPECT_TRUE(exit->exited);
-    EXPECT_EQ(exit->status, 0) << program->stderrText();
+// weston left without input for its idle time fades its output to black
+// and stops drawing it, the viewer included; input wakes it, and with
+// locking off the desktop comes straight back.
+class IdleWaylandViewer : public WaylandViewer {
+protected:
+    IdleWaylandViewer() : WaylandViewer({"--idle-time=5", "--config=" + writeConfig()}) {}
+    ~IdleWaylandViewer() override { std::filesystem::remove(configPath()); }
+
+    std::optional<RgbImage> waitForUnfadedChangeFrom(const RgbImage& before) {
+        return waitForValue(
+            [&]() -> std::optional<RgbImage> {
+                RgbImage now = shot();
+                if (now.empty() || now == before || !unfaded(now)) {
+                    return std::nullopt;
+                }
+                return now;
+            },
+            kLongWait, 10ms);
+    }
+
+    // The fade is over once weston's panel stays the same.
+    bool fadedIn() {
+        return waitForSteady(
+                   [&] {
+                       return captureArea(x_.get(), DefaultRootWindow(x_.get()), 0, 0, kOutputWidth,
+                                          kWestonPanelHeight);
+                   },
+                   [](const auto& last, const auto& now) { return last && last == now; }, 300ms,
+                   kLongWait, 20ms)
+            .has_value();
+    }
+
+    // The viewer's corners exactly its clear colour: no fade over it.
+    static bool unfaded(const RgbImage& image) {
+        return image.at(0, 0) == kViewerBackground &&
+               image.at(image.width - 1, 0) == kViewerBackground;
+    }
+
+    static std::string configPath() {
+        return "/tmp/morvane-e2e-weston-" + std::to_string(getpid()) + ".ini";
+    }
+    static std::string writeConfig() {
+        std::ofstream(configPath()) << "[shell]\nlocking=false\n";
+        return configPath();
+    }
+};
+
+TEST_F(IdleWaylandViewer, ABlankedOutputPutsItToSleepAndWakingTurnsItAgain) {
+    auto program = openViewer();
+    ASSERT_TRUE(program);
+    ASSERT_TRUE(waitForChangeFrom(shot())) << "not spinning";
+    const int side = kOutputHeight * 8 / 10;
+    ASSERT_TRUE(hides(kViewerBackground, side * side / 10)) << "weston did not blank its output";
+    ASSERT_NO_FATAL_FAILURE(expectAsleep(*program, "the output is blank"));
+
+    // A key, not the pointer: no window has the keyboard while weston is
+    // blank, so only the frame callbacks can wake the program.
+    tapKey(x_.get(), XK_Shift_L);
+    ASSERT_TRUE(shows(kViewerBackground, side * side / 3)) << "weston did not wake";
+    // weston's fades, in now and out again after the idle time, change
+    // every picture: counted from the end of the one, up to the other.
+    ASSERT_TRUE(fadedIn()) << "still fading in";
+    const auto turned = waitForUnfadedChangeFrom(shot());
+    ASSERT_TRUE(turned) << "does not turn again" << keep(shot(), "woken");
+    EXPECT_TRUE(waitForUnfadedChangeFrom(*turned)) << "turned once and stopped";
 }
 
 }  // namespace
