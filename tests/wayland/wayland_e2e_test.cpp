@@ -285,14 +285,6 @@ void expectAsleep(ProgramProcess& program, const char* how) {
     EXPECT_LT(used, kIdleCpu);
 }
 
-void expectEscapeEndsIt(Display* display, ProgramProcess& program) {
-    tapKey(display, XK_Escape);
-    const auto exit = program.waitForExit(kLongWait);
-    ASSERT_TRUE(exit) << "Esc unheard";
-    EXPECT_TRUE(exit->exited);
-    EXPECT_EQ(exit->status, 0) << program.stderrText();
-}
-
 // libdecor's minimise button moves the window to weston's hidden layer,
 // where no frame callbacks come: the turning viewer must go to sleep, not
 // draw on unseen. weston's switcher (Super+Tab) brings it back; it turns
@@ -321,7 +313,11 @@ TEST_F(WaylandViewer, MinimisedItUsesNoProcessorAndTurnsAgainWhenRestored) {
     const auto turned = waitForChangeFrom(shot());
     ASSERT_TRUE(turned) << "does not turn again" << keep(shot(), "restored");
     EXPECT_TRUE(waitForChangeFrom(*turned)) << "turned once and stopped";
-    expectEscapeEndsIt(x_.get(), *program);
+    tapKey(x_.get(), XK_Escape);
+    const auto exit = program->waitForExit(kLongWait);
+    ASSERT_TRUE(exit) << "Esc unheard after the restore";
+    EXPECT_TRUE(exit->exited);
+    EXPECT_EQ(exit->status, 0) << program->stderrText();
 }
 
 // weston left without input for its idle time fades its output to black
