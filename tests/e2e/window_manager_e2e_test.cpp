@@ -89,22 +89,6 @@ std::optional<std::pair<int, int>> steadySize(Display* display, Window window) {
                          20ms);
 }
 
-// Processor time used over the period; the watch ends early only once the
-// limit is passed.
-std::chrono::milliseconds cpuOver(pid_t pid, std::chrono::milliseconds period,
-                                  std::chrono::milliseconds limit) {
-    const auto before = processCpuTime(pid);
-    std::chrono::milliseconds used{0};
-    waitFor(
-        [&] {
-            const auto now = processCpuTime(pid);
-            used = before && now ? *now - *before : limit;
-            return used >= limit;
-        },
-        period, 50ms);
-    return used;
-}
-
 // At least 90 % of each edge line is the renderer's background: the square
 // is exactly where the picture is, not shifted onto the margin.
 bool edgesAreBackground(const RgbImage& image, int left, int top) {

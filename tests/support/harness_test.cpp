@@ -356,4 +356,20 @@ TEST(ProcessCpu, GrowsWhileBusyAndNotWhileAsleep) {
     EXPECT_FALSE(processCpuTime(999999999));
 }
 
+// A sleeping process settles and a spinning one never does; the watch of a
+// spinner ends at its limit, long before its period.
+TEST(ProcessCpu, ASleeperSettlesASpinnerNeverDoesAndItsWatchStopsAtTheLimit) {
+    TempFile sleeperScript("");
+    TempFile spinnerScript("");
+    ProgramProcess sleeper(scriptFile(sleeperScript, "exec sleep 30"), std::nullopt);
+    ProgramProcess spinner(scriptFile(spinnerScript, "while :; do :; done"), std::nullopt);
+    EXPECT_TRUE(cpuSettles(sleeper.pid(), 300ms, 10s));
+    EXPECT_FALSE(cpuSettles(spinner.pid(), 300ms, 2s));
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_GE(cpuOver(spinner.pid(), 30s, 50ms), 50ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(cpuOver(999999999, 1s, 50ms), 50ms) << "an unreadable process counts as busy";
+}
+
 }  // namespace

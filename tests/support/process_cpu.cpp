@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/wait_for.h"
+
 std::optional<std::chrono::milliseconds> processCpuTime(pid_t pid) {
     std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
     const std::string line((std::istreambuf_iterator<char>(file)),
@@ -29,4 +31,25 @@ std::optional<std::chrono::milliseconds> processCpuTime(pid_t pid) {
     }
     const long ticksPerSecond = sysconf(_SC_CLK_TCK);
     return std::chrono::milliseconds((userTicks + systemTicks) * 1000 / ticksPerSecond);
+}
+
+std::chrono::milliseconds cpuOver(pid_t pid, std::chrono::milliseconds period,
+                                  std::chrono::milliseconds limit) {
+    const auto before = processCpuTime(pid);
+    std::chrono::milliseconds used{0};
+    waitFor(
+        [&] {
+            const auto now = processCpuTime(pid);
+            used = before && now ? *now - *before : limit;
+            return used >= limit;
+        },
+        period, std::chrono::milliseconds(50));
+    return used;
+}
+
+bool cpuSettles(pid_t pid, std::chrono::milliseconds quiet, std::chrono::milliseconds deadline) {
+    return waitForSteady([&] { return processCpuTime(pid); },
+                         [](const auto& last, const auto& now) { return last && last == now; },
+                         quiet, deadline, std::chrono::milliseconds(20))
+        .has_value();
 }

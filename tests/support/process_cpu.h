@@ -8,3 +8,12 @@
 #include <optional>
 
 std::optional<std::chrono::milliseconds> processCpuTime(pid_t pid);
+
+// Processor time used over the period; the watch ends early only once the
+// limit is passed. The limit when the process cannot be read.
+std::chrono::milliseconds cpuOver(pid_t pid, std::chrono::milliseconds period,
+                                  std::chrono::milliseconds limit);
+
+// True once the process has used no processor time for the quiet period,
+// within the deadline: it went to sleep.
+bool cpuSettles(pid_t pid, std::chrono::milliseconds quiet, std::chrono::milliseconds deadline);

@@ -61,3 +61,9 @@ void releaseKey(Display* display, KeySym key) {
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
     XSync(display, False);
 }
+
+void tapKeyWith(Display* display, KeySym modifier, KeySym key) {
+    pressKey(display, modifier);
+    tapKey(display, key);
+    releaseKey(display, modifier);
+}

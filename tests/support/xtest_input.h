@@ -17,7 +17,10 @@ void clickAt(Display* display, Window window, int x, int y);
 
 // Press and release of the key that yields this keysym (XK_Return, XK_f...).
 void tapKey(Display* display, KeySym key);
-// The same in two halves, to hold a key down.
+// The key tapped while a modifier is held (XK_Super_L, XK_Tab...).
+void tapKeyWith(Display* display, KeySym modifier, KeySym key);
+// The same in two halves, to hold a key down (a modifier for a pointer
+// binding, or a key left to repeat).
 void pressKey(Display* display, KeySym key);
 void releaseKey(Display* display, KeySym key);
 

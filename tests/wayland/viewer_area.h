@@ -1,10 +1,20 @@
-// Where weston placed the viewer: found in a picture of weston's output.
+// Where weston placed the viewer: found in a picture of weston's output,
+// and moved where its title bar can be clicked.
 #pragma once
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 #include <optional>
 #include <utility>
 
 #include "tests/support/rgb_image.h"
+#include "tests/support/xtest_input.h"
+
+// weston's panel takes the input of the output's top 32 pixels, above any
+// window; weston places a window's content below it, but its title bar
+// may be partly under the panel.
+constexpr int kWestonPanelHeight = 32;
 
 struct Area {
     int x = 0, y = 0, width = 0, height = 0;
@@ -44,4 +54,31 @@ inline std::optional<Area> filledCorners(const RgbImage& image, Rgb colour, int 
     }
     return Area{topLeft->first, topLeft->second, bottomRight->first + square - topLeft->first,
                 bottomRight->second + square - topLeft->second};
+}
+
+// weston moves its pointer by the X pointer's relative motion: a move from
+// the output's far corner to the near one pins it at (0, 0).
+inline void alignWestonPointer(Display* display, int outputWidth, int outputHeight) {
+    movePointer(display, outputWidth - 1, outputHeight - 1);
+    movePointer(display, 0, 0);
+}
+
+// weston's Super+drag moves the window (the program sees no click) until
+// its content's top is at this row; true when the drag was made.
+inline bool dragViewerToRow(Display* display, const Area& area, int top, int outputWidth,
+                            int outputHeight) {
+    alignWestonPointer(display, outputWidth, outputHeight);
+    const int x = area.x + area.width / 2;
+    const int y = area.y + area.height / 2;
+    if (y + top - area.y <= 0 || y + top - area.y >= outputHeight) {
+        return false;
+    }
+    movePointer(display, x, y);
+    pressKey(display, XK_Super_L);
+    pressButton(display);
+    movePointer(display, x, y + (top - area.y) / 2);
+    movePointer(display, x, y + top - area.y);
+    releaseButton(display);
+    releaseKey(display, XK_Super_L);
+    return true;
 }

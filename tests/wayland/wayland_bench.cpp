@@ -4,7 +4,9 @@
 // Frames are counted as images reaching the X server (FrameWatch): on X11
 // the program's own swaps; on Wayland weston's repaints of its output, each
 // showing at most one new frame of the program. Start-up is timed by
-// screenshots of the root (a few ms each). Run by hand, not by ctest.
+// screenshots of the root (a few ms each). On Wayland the turning viewer is
+// also minimised (libdecor's button) and restored (weston's Super+Tab).
+// Run by hand, not by ctest.
 #include <X11/keysym.h>
 
 #include <unistd.h>
@@ -45,6 +47,8 @@ struct Figures {
     double toNoticeMs = 0, toFrameMs = 0, fps = 0, spinningCpu = 0, stoppedCpu = 0;
     double compositorCpu = -1;  // weston's, while spinning
     double minimisedCpu = -1;   // below zero: not minimised
+    double asleepMs = -1;       // minimise click to the program asleep
+    double restoredMs = -1;     // Super+Tab to the first new picture
 };
 
 double msSince(Clock::time_point start) {
@@ -66,6 +70,15 @@ bool rootShows(Display* display, Rgb colour, int pixels) {
             return root && countNear(*root, colour) >= pixels;
         },
         20s, 1ms);
+}
+
+bool rootShowsFewer(Display* display, Rgb colour, int pixels) {
+    return waitFor(
+        [&] {
+            const auto root = captureWindow(display, DefaultRootWindow(display));
+            return root && countNear(*root, colour) < pixels;
+        },
+        5s);
 }
 
 // Our child of that name (weston), or -1.
@@ -96,6 +109,66 @@ double framesPerSecond(FrameWatch& frames, double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     frames.poll();
     return (frames.count() - before) / seconds;
+}
+
+// Asleep: no processor time for half a second; the time until then, less
+// that half second.
+double msUntilAsleep(pid_t pid, Clock::time_point since) {
+    return cpuSettles(pid, 500ms, 20s) ? msSince(since) - 500 : -1;
+}
+
+// The viewer's upper half: weston's pointer, drawn into the output, stays
+// on the title bar or below.
+std::optional<RgbImage> viewerTop(Display* display, const Area& area) {
+    return captureArea(display, DefaultRootWindow(display), area.x, area.y, area.width,
+                       area.height / 2);
+}
+
+// The turning viewer minimised with libdecor's button, which weston's
+// desktop shell hides; then restored by its switcher, Super+Tab, and timed
+// to the first new picture.
+void measureMinimised(Display* display, ProgramProcess& program, Area& placed, Figures& f) {
+    // weston may place the title bar partly under its panel: moved clear.
+    const int top = kWestonPanelHeight + 2 * kTitleBarHeight;
+    const int width = DisplayWidth(display, 0);
+    const int height = DisplayHeight(display, 0);
+    std::optional<Area> moved;
+    if (dragViewerToRow(display, placed, top, width, height)) {
+        moved = waitForValue(
+            [&]() -> std::optional<Area> {
+                const auto root = captureWindow(display, DefaultRootWindow(display));
+                const auto area = root ? filledCorners(*root, kViewerBackground) : std::nullopt;
+                return area && area->y == top ? area : std::nullopt;
+            },
+            5s);
+    }
+    if (!moved) {
+        std::printf("weston did not move the viewer clear of its panel\n");
+        return;
+    }
+    placed = *moved;  // the stopping click after this goes there
+    const Area& area = placed;
+    alignWestonPointer(display, width, height);
+    movePointer(display, area.x + area.width - kMinimiseInset, area.y - kTitleBarHeight / 2);
+    const auto clicked = Clock::now();
+    pressButton(display);
+    releaseButton(display);
+    if (!rootShowsFewer(display, kViewerBackground, area.width * area.height / 10)) {
+        std::printf("weston did not hide the viewer after its minimise button\n");
+        return;
+    }
+    f.asleepMs = msUntilAsleep(program.pid(), clicked);
+    f.minimisedCpu = cpuShare(program.pid(), 3s);
+    const auto before = viewerTop(display, area);
+    const auto switched = Clock::now();
+    tapKeyWith(display, XK_Super_L, XK_Tab);
+    const bool turned = before && waitFor(
+                                      [&] {
+                                          const auto now = viewerTop(display, area);
+                                          return now && *now != *before;
+                                      },
+                                      20s, 1ms);
+    f.restoredMs = turned ? msSince(switched) : -1;
 }
 
 // Launch, notice, Return, first frame; then spinning and stopped.
@@ -131,9 +204,12 @@ Figures measure(Display* display, const std::string& displayName, ProgramProcess
     }
 
     const auto root = captureWindow(display, DefaultRootWindow(display));
-    const auto area = root ? filledCorners(*root, kViewerBackground) : std::nullopt;
+    auto area = root ? filledCorners(*root, kViewerBackground) : std::nullopt;
     if (!area) {
         return f;
+    }
+    if (wayland) {
+        measureMinimised(display, program, *area, f);
     }
     // weston follows relative motion: pin its pointer at (0, 0) first.
     movePointer(display, DisplayWidth(display, 0) - 1, DisplayHeight(display, 0) - 1);
@@ -143,22 +219,6 @@ Figures measure(Display* display, const std::string& displayName, ProgramProcess
     releaseButton(display);
     frames.waitForQuiet(1s, 20s);
     f.stoppedCpu = cpuShare(program.pid(), 3s);
-    if (wayland) {
-        movePointer(display, area->x + area->width - kMinimiseInset, area->y - kTitleBarHeight / 2);
-        pressButton(display);
-        releaseButton(display);
-        const bool gone = waitFor(
-            [&] {
-                const auto now = captureWindow(display, DefaultRootWindow(display));
-                return now && countNear(*now, kViewerBackground) < side * side / 10;
-            },
-            5s);
-        f.minimisedCpu = gone ? cpuShare(program.pid(), 3s) : -1;
-        if (!gone) {
-            std::printf(
-                "weston did not hide the viewer after its minimise button: no minimised figure\n");
-        }
-    }
     return f;
 }
 
@@ -204,7 +264,11 @@ void print(const char* name, const Figures& f) {
         std::printf(", weston spinning %3.0f %%", f.compositorCpu * 100);
     }
     if (f.minimisedCpu >= 0) {
-        std::printf(", minimised %4.1f %%", f.minimisedCpu * 100);
+        std::printf(", minimised %4.1f %% (asleep %.0f ms after the click)", f.minimisedCpu * 100,
+                    f.asleepMs);
+    }
+    if (f.restoredMs >= 0) {
+        std::printf(", restored to turning %.0f ms", f.restoredMs);
     }
     std::printf("\n");
 }

@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
 
 #include "tests/support/image_file.h"
+#include "tests/support/process_cpu.h"
 #include "tests/support/program_process.h"
 #include "tests/support/rgb_image.h"
 #include "tests/support/screenshot.h"
@@ -36,6 +38,9 @@ constexpr auto kLongWait = 20s;
 // libdecor's cairo frame: a 24-pixel title bar, 32-pixel buttons.
 constexpr int kTitleBarHeight = 24;
 constexpr int kCloseButtonInset = 16;
+constexpr int kMinimiseInset = kCloseButtonInset + 2 * 32;  // third from the right
+constexpr auto kIdleCpu = 100ms;  // allowed in kIdlePeriod while nothing is seen
+constexpr auto kIdlePeriod = 3s;
 
 int countNear(const RgbImage& image, Rgb colour) {
     int count = 0;
@@ -69,6 +74,16 @@ protected:
             [&] {
                 const auto root = captureWindow(x_.get(), DefaultRootWindow(x_.get()));
                 return root && countNear(*root, colour) >= pixels;
+            },
+            20s, 100ms);
+    }
+
+    // True once weston's output shows fewer than this many pixels of a colour.
+    bool hides(Rgb colour, int pixels) {
+        return waitFor(
+            [&] {
+                const auto root = captureWindow(x_.get(), DefaultRootWindow(x_.get()));
+                return root && countNear(*root, colour) < pixels;
             },
             20s, 100ms);
     }
@@ -323,6 +338,118 @@ TEST_F(NoKeyRepeat, ARateOfZeroTogglesOnceHoweverLongTheHold) {
     EXPECT_TRUE(staysTheSame(*fogged, 1500ms)) << "repeated" << keep(shot(), "no-repeat");
     releaseKey(x_.get(), XK_f);
     EXPECT_TRUE(program->running());
+}
+
+// Out of sight the program must stop drawing: its processor time settles,
+// then stays (nearly) flat.
+void expectAsleep(ProgramProcess& program, const char* how) {
+    ASSERT_TRUE(cpuSettles(program.pid(), 500ms, kLongWait)) << "still drawing while " << how;
+    const auto used = cpuOver(program.pid(), kIdlePeriod, kIdleCpu);
+    std::printf("processor time while %s: %lld ms in %lld s\n", how,
+                static_cast<long long>(used.count()), static_cast<long long>(kIdlePeriod / 1s));
+    EXPECT_LT(used, kIdleCpu);
+}
+
+// libdecor's minimise button moves the window to weston's hidden layer,
+// where no frame callbacks come: the turning viewer must go to sleep, not
+// draw on unseen. weston's switcher (Super+Tab) brings it back; it turns
+// again and has the keyboard again.
+TEST_F(WaylandViewer, MinimisedItUsesNoProcessorAndTurnsAgainWhenRestored) {
+    auto program = openViewer();
+    ASSERT_TRUE(program);
+    // weston may place the title bar partly under its panel: moved clear.
+    const int top = kWestonPanelHeight + 2 * kTitleBarHeight;
+    ASSERT_TRUE(dragViewerToRow(x_.get(), viewer_, top, kOutputWidth, kOutputHeight));
+    ASSERT_TRUE(waitFor([&] { return (viewer_ = backgroundBounds()).y == top; }, kLongWait))
+        << "not moved" << keep(*captureWindow(x_.get(), DefaultRootWindow(x_.get())), "moved");
+    ASSERT_TRUE(waitForChangeFrom(shot())) << "not spinning";
+    alignPointer();
+    pointAt(viewer_.width - kMinimiseInset, -kTitleBarHeight / 2);
+    pressButton(x_.get());
+    releaseButton(x_.get());
+    const int side = kOutputHeight * 8 / 10;
+    ASSERT_TRUE(hides(kViewerBackground, side * side / 10))
+        << "still on the output"
+        << keep(*captureWindow(x_.get(), DefaultRootWindow(x_.get())), "minimise");
+    ASSERT_NO_FATAL_FAILURE(expectAsleep(*program, "minimised"));
+
+    tapKeyWith(x_.get(), XK_Super_L, XK_Tab);
+    ASSERT_TRUE(shows(kViewerBackground, side * side / 3)) << "the switcher did not restore it";
+    const auto turned = waitForChangeFrom(shot());
+    ASSERT_TRUE(turned) << "does not turn again" << keep(shot(), "restored");
+    EXPECT_TRUE(waitForChangeFrom(*turned)) << "turned once and stopped";
+    tapKey(x_.get(), XK_Escape);
+    const auto exit = program->waitForExit(kLongWait);
+    ASSERT_TRUE(exit) << "Esc unheard after the restore";
+    EXPECT_TRUE(exit->exited);
+    EXPECT_EQ(exit->status, 0) << program->stderrText();
+}
+
+// weston left without input for its idle time fades its output to black
+// and stops drawing it, the viewer included; input wakes it, and with
+// locking off the desktop comes straight back.
+class IdleWaylandViewer : public WaylandViewer {
+protected:
+    IdleWaylandViewer() : WaylandViewer({"--idle-time=5", "--config=" + writeConfig()}) {}
+    ~IdleWaylandViewer() override { std::filesystem::remove(configPath()); }
+
+    std::optional<RgbImage> waitForUnfadedChangeFrom(const RgbImage& before) {
+        return waitForValue(
+            [&]() -> std::optional<RgbImage> {
+                RgbImage now = shot();
+                if (now.empty() || now == before || !unfaded(now)) {
+                    return std::nullopt;
+                }
+                return now;
+            },
+            kLongWait, 10ms);
+    }
+
+    // The fade is over once weston's panel stays the same.
+    bool fadedIn() {
+        return waitForSteady(
+                   [&] {
+                       return captureArea(x_.get(), DefaultRootWindow(x_.get()), 0, 0, kOutputWidth,
+                                          kWestonPanelHeight);
+                   },
+                   [](const auto& last, const auto& now) { return last && last == now; }, 300ms,
+                   kLongWait, 20ms)
+            .has_value();
+    }
+
+    // The viewer's corners exactly its clear colour: no fade over it.
+    static bool unfaded(const RgbImage& image) {
+        return image.at(0, 0) == kViewerBackground &&
+               image.at(image.width - 1, 0) == kViewerBackground;
+    }
+
+    static std::string configPath() {
+        return "/tmp/morvane-e2e-weston-" + std::to_string(getpid()) + ".ini";
+    }
+    static std::string writeConfig() {
+        std::ofstream(configPath()) << "[shell]\nlocking=false\n";
+        return configPath();
+    }
+};
+
+TEST_F(IdleWaylandViewer, ABlankedOutputPutsItToSleepAndWakingTurnsItAgain) {
+    auto program = openViewer();
+    ASSERT_TRUE(program);
+    ASSERT_TRUE(waitForChangeFrom(shot())) << "not spinning";
+    const int side = kOutputHeight * 8 / 10;
+    ASSERT_TRUE(hides(kViewerBackground, side * side / 10)) << "weston did not blank its output";
+    ASSERT_NO_FATAL_FAILURE(expectAsleep(*program, "the output is blank"));
+
+    // A key, not the pointer: no window has the keyboard while weston is
+    // blank, so only the frame callbacks can wake the program.
+    tapKey(x_.get(), XK_Shift_L);
+    ASSERT_TRUE(shows(kViewerBackground, side * side / 3)) << "weston did not wake";
+    // weston's fades, in now and out again after the idle time, change
+    // every picture: counted from the end of the one, up to the other.
+    ASSERT_TRUE(fadedIn()) << "still fading in";
+    const auto turned = waitForUnfadedChangeFrom(shot());
+    ASSERT_TRUE(turned) << "does not turn again" << keep(shot(), "woken");
+    EXPECT_TRUE(waitForUnfadedChangeFrom(*turned)) << "turned once and stopped";
 }
 
 }  // namespace
