@@ -293,12 +293,16 @@ class KeyRepeatViewer : private KeyboardConfig, public WaylandViewer {
 protected:
     KeyRepeatViewer() : KeyboardConfig(Rate, DelayMs), WaylandViewer({"--config=" + path}) {}
 
-    // Fog toggled by a held f: the X server's own repeat is off, so every
-    // repeat seen comes from the program.
-    std::optional<RgbImage> holdF(const RgbImage& plain) {
+    // The viewer stopped by a click, then f held down: the pictures before
+    // and with fog. The X server's own repeat is off, so every repeat seen
+    // comes from the program.
+    void holdFOnStoppedViewer(std::optional<RgbImage>& plain, std::optional<RgbImage>& fogged) {
+        plain = stopWithClick();
+        ASSERT_TRUE(plain) << "still turning after the click";
         XAutoRepeatOff(x_.get());
         pressKey(x_.get(), XK_f);
-        return waitForChangeFrom(plain);
+        fogged = waitForChangeFrom(*plain);
+        ASSERT_TRUE(fogged) << "f did not turn fog on";
     }
 
     bool showsAgain(const RgbImage& image) {
@@ -315,10 +319,9 @@ using NoKeyRepeat = KeyRepeatViewer<0, 200>;
 TEST_F(SlowKeyRepeat, HoldingFTogglesFogRepeatedlyUntilReleased) {
     auto program = openViewer();
     ASSERT_TRUE(program);
-    const auto plain = stopWithClick();
-    ASSERT_TRUE(plain) << "still turning after the click";
-    const auto fogged = holdF(*plain);
-    ASSERT_TRUE(fogged) << "f did not turn fog on";
+    std::optional<RgbImage> plain;
+    std::optional<RgbImage> fogged;
+    ASSERT_NO_FATAL_FAILURE(holdFOnStoppedViewer(plain, fogged));
     EXPECT_TRUE(showsAgain(*plain)) << "no repeat turned fog off" << keep(shot(), "repeat-1");
     EXPECT_TRUE(showsAgain(*fogged)) << "repeated only once" << keep(shot(), "repeat-2");
     releaseKey(x_.get(), XK_f);
@@ -331,10 +334,9 @@ TEST_F(SlowKeyRepeat, HoldingFTogglesFogRepeatedlyUntilReleased) {
 TEST_F(NoKeyRepeat, ARateOfZeroTogglesOnceHoweverLongTheHold) {
     auto program = openViewer();
     ASSERT_TRUE(program);
-    const auto plain = stopWithClick();
-    ASSERT_TRUE(plain) << "still turning after the click";
-    const auto fogged = holdF(*plain);
-    ASSERT_TRUE(fogged) << "f did not turn fog on";
+    std::optional<RgbImage> plain;
+    std::optional<RgbImage> fogged;
+    ASSERT_NO_FATAL_FAILURE(holdFOnStoppedViewer(plain, fogged));
     EXPECT_TRUE(staysTheSame(*fogged, 1500ms)) << "repeated" << keep(shot(), "no-repeat");
     releaseKey(x_.get(), XK_f);
     EXPECT_TRUE(program->running());
