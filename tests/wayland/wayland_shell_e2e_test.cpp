@@ -1,0 +1,238 @@
+// The viewer on weston set-ups the desktop tests leave out: kiosk-shell,
+// which makes every toplevel full screen whatever its size limits, and an
+// output at scale 2. weston's x11 backend on a private Xvfb gives a seat
+// for the notice's Return; the Xvfb's root window shows weston's output.
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "tests/support/image_file.h"
+#include "tests/support/program_process.h"
+#include "tests/support/rgb_image.h"
+#include "tests/support/screenshot.h"
+#include "tests/support/wait_for.h"
+#include "tests/support/weston_server.h"
+#include "tests/support/x_connection.h"
+#include "tests/support/xtest_input.h"
+#include "tests/support/xvfb_server.h"
+#include "tests/wayland/viewer_area.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr Rgb kBoxFace{236, 236, 236};
+constexpr Rgb kViewerBackground{38, 38, 38};
+constexpr Rgb kBlack{0, 0, 0};
+// The output in device pixels, whatever the scale.
+constexpr int kDeviceWidth = 1200;
+constexpr int kDeviceHeight = 1000;
+// 0.8 of the device height, as the X11 build makes it on a screen this high.
+constexpr int kSide = kDeviceHeight * 8 / 10;
+// weston draws its pointer into the output; the tests park it here.
+constexpr int kPointerCorner = 64;
+
+int largestChannelStep(Rgb a, Rgb b) {
+    return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+}
+
+// Steps from the background straight to a far colour inside the aligned
+// pairs of pixels (0-1, 2-3, ... across and down). A picture upscaled from
+// half the resolution has none: nearest makes each pair one pixel twice,
+// bilinear goes at most a quarter of the way inside a pair.
+int hardStepsInsidePairs(const RgbImage& image, Rgb background, int step) {
+    const auto hard = [&](Rgb a, Rgb b) {
+        return (nearColour(a, background, 2) && largestChannelStep(b, background) >= step) ||
+               (nearColour(b, background, 2) && largestChannelStep(a, background) >= step);
+    };
+    int count = 0;
+    for (int y = 0; y + 1 < image.height; ++y) {
+        for (int x = 0; x + 1 < image.width; ++x) {
+            count += (x % 2 == 0 && hard(image.at(x, y), image.at(x + 1, y))) ? 1 : 0;
+            count += (y % 2 == 0 && hard(image.at(x, y), image.at(x, y + 1))) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+RgbImage cropped(const RgbImage& image, const Area& area) {
+    RgbImage part{area.width, area.height, {}};
+    for (int y = area.y; y < area.y + area.height; ++y) {
+        for (int x = area.x; x < area.x + area.width; ++x) {
+            part.pixels.push_back(image.at(x, y));
+        }
+    }
+    return part;
+}
+
+// Pixels of the output outside the area that are not black, leaving out
+// the corner where the pointer is parked.
+int colouredMargin(const RgbImage& output, const Area& area) {
+    int count = 0;
+    for (int y = 0; y < kDeviceHeight; ++y) {
+        for (int x = 0; x < kDeviceWidth; ++x) {
+            const bool inside =
+                x >= area.x && x < area.x + area.width && y >= area.y && y < area.y + area.height;
+            const bool pointer = x < kPointerCorner && y < kPointerCorner;
+            count += (!inside && !pointer && !nearColour(output.at(x, y), kBlack, 2)) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+// A weston.ini for the test's compositor, removed with it.
+class WestonConfig {
+public:
+    explicit WestonConfig(const std::string& text) {
+        char pattern[] = "/tmp/morvane-weston-ini-XXXXXX";
+        if (mkdtemp(pattern) != nullptr) {
+            dir_ = pattern;
+            std::ofstream(path()) << text;
+        }
+    }
+    ~WestonConfig() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    std::string path() const { return dir_ + "/weston.ini"; }
+
+private:
+    std::string dir_;
+};
+
+std::vector<std::string> westonArguments(const std::string& shell, int scale,
+                                         const std::string& config) {
+    return {"--shell=" + shell, "--scale=" + std::to_string(scale), "--config=" + config};
+}
+
+struct Setup {
+    const char* shell;
+    int scale;
+};
+
+// kiosk-shell paints its background blue here, so a margin left to the
+// compositor shows.
+class WestonViewer : public ::testing::TestWithParam<Setup> {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(xvfb_.display().empty());
+        ASSERT_TRUE(weston_.running());
+        ASSERT_NE(x_.get(), nullptr);
+    }
+
+    std::optional<RgbImage> output() {
+        return captureArea(x_.get(), DefaultRootWindow(x_.get()), 0, 0, kDeviceWidth,
+                           kDeviceHeight);
+    }
+
+    std::optional<Area> waitForArea(Rgb colour, int square) {
+        return waitForValue(
+            [&] { return output() ? filledCorners(*output(), colour, square) : std::nullopt; }, 20s,
+            100ms);
+    }
+
+    // From the far corner to the near one pins weston's pointer at (0, 0),
+    // whatever its scale does to relative motion.
+    void parkPointer() {
+        movePointer(x_.get(), kDeviceWidth - 1, kDeviceHeight - 1);
+        movePointer(x_.get(), 0, 0);
+    }
+
+    // Past the notice to the spinning viewer. The parked pointer is on
+    // weston's window, so that window has the keyboard.
+    std::optional<Area> openViewer() {
+        parkPointer();
+        if (!waitForArea(kBoxFace, 8)) {
+            return std::nullopt;
+        }
+        tapKey(x_.get(), XK_Return);
+        return waitForArea(kViewerBackground, 40);
+    }
+
+    std::string keep(const std::string& name) {
+        const auto picture = output();
+        const std::string path = "wayland-shell-" + name + ".png";
+        return picture && savePng(*picture, path) ? " (kept " + path + ")" : "";
+    }
+
+    WestonConfig config_{"[shell]\nbackground-color=0xff2050c0\n"};
+    XvfbServer xvfb_{"1280x1080x24"};
+    WestonServer weston_{xvfb_.display(), kDeviceWidth / GetParam().scale,
+                         kDeviceHeight / GetParam().scale,
+                         westonArguments(GetParam().shell, GetParam().scale, config_.path())};
+    XConnection x_{xvfb_.display()};
+    ProgramProcess program_{MORVANE_WAYLAND_PROGRAM, std::nullopt, weston_.clientEnvironment()};
+};
+
+using KioskViewer = WestonViewer;
+using ScaledViewer = WestonViewer;
+
+// kiosk-shell makes the fixed-size viewer full screen: the picture stays
+// whole and centred, and the rest of the output is the window's own black.
+TEST_P(KioskViewer, AForcedFullScreenKeepsThePictureWholeCentredOnBlack) {
+    const auto viewer = openViewer();
+    ASSERT_TRUE(viewer) << program_.stderrText() << keep("kiosk-no-viewer");
+    EXPECT_NEAR(viewer->width, kSide, 1);
+    EXPECT_NEAR(viewer->height, kSide, 1);
+    EXPECT_NEAR(viewer->x, (kDeviceWidth - kSide) / 2, 1) << keep("kiosk-off-centre");
+    EXPECT_NEAR(viewer->y, (kDeviceHeight - kSide) / 2, 1);
+    // The margin is committed with the picture's first frame or before it.
+    const bool black = waitFor(
+        [&] {
+            const auto picture = output();
+            return picture && colouredMargin(*picture, *viewer) == 0;
+        },
+        10s, 100ms);
+    EXPECT_TRUE(black) << colouredMargin(*output(), *viewer) << " margin pixels not black"
+                       << keep("kiosk-margin");
+    EXPECT_TRUE(program_.running());
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, KioskViewer,
+                         ::testing::Values(Setup{"kiosk-shell.so", 1}, Setup{"kiosk-shell.so", 2}),
+                         [](const auto& info) {
+                             return "Scale" + std::to_string(info.param.scale);
+                         });
+
+// At scale 2 the notice and the viewer are drawn in device pixels: the
+// viewer is 0.8 of the device height, and both have one-pixel steps that
+// no upscaled picture has.
+TEST_P(ScaledViewer, AtScaleTwoTheNoticeAndViewerAreDrawnInDevicePixels) {
+    parkPointer();
+    const auto box = waitForArea(kBoxFace, 16);
+    ASSERT_TRUE(box) << program_.stderrText() << keep("scaled-no-notice");
+    const auto notice = output();
+    ASSERT_TRUE(notice);
+    const int textSteps = hardStepsInsidePairs(cropped(*notice, *box), kBoxFace, 140);
+    EXPECT_GE(textSteps, 100) << "the notice looks upscaled" << keep("scaled-notice");
+
+    tapKey(x_.get(), XK_Return);
+    const auto viewer = waitForArea(kViewerBackground, 40);
+    ASSERT_TRUE(viewer) << program_.stderrText() << keep("scaled-no-viewer");
+    EXPECT_NEAR(viewer->width, kSide, 1);
+    EXPECT_NEAR(viewer->height, kSide, 1);
+    // Pairs counted from the surface's origin, which is on a device pixel
+    // of even position at scale 2.
+    const bool crisp = waitFor(
+        [&] {
+            const auto picture = output();
+            return picture &&
+                   hardStepsInsidePairs(cropped(*picture, *viewer), kViewerBackground, 100) >= 200;
+        },
+        10s, 100ms);
+    EXPECT_TRUE(crisp) << hardStepsInsidePairs(cropped(*output(), *viewer), kViewerBackground, 100)
+                       << " one-pixel steps" << keep("scaled-viewer");
+}
+
+INSTANTIATE_TEST_SUITE_P(DesktopShell, ScaledViewer,
+                         ::testing::Values(Setup{"desktop-shell.so", 2}), [](const auto& info) {
+                             return "Scale" + std::to_string(info.param.scale);
+                         });
+
+}  // namespace
