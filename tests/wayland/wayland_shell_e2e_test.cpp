@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <ostream>
 
 #include "tests/support/image_file.h"
 #include "tests/support/program_process.h"
@@ -115,6 +116,10 @@ struct Setup {
     const char* shell;
     int scale;
 };
+
+void PrintTo(const Setup& setup, std::ostream* out) {
+    *out << setup.shell << " at scale " << setup.scale;
+}
 
 // kiosk-shell paints its background blue here, so a margin left to the
 // compositor shows.
