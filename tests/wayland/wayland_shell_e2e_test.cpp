@@ -20,6 +20,7 @@
 #include "tests/support/wait_for.h"
 #include "tests/support/weston_server.h"
 #include "tests/support/x_connection.h"
+#include "tests/support/x_windows.h"
 #include "tests/support/xtest_input.h"
 #include "tests/support/xvfb_server.h"
 #include "tests/wayland/viewer_area.h"
@@ -256,5 +257,119 @@ INSTANTIATE_TEST_SUITE_P(DesktopShell, ScaledViewer,
                          ::testing::Values(Setup{"desktop-shell.so", 2}), [](const auto& info) {
                              return "Scale" + std::to_string(info.param.scale);
                          });
+
+// Three outputs side by side, kiosk-shell putting the viewer on the middle
+// one: narrower than the picture, which is as wide as the first output
+// makes it. weston shows each output in an X window of its own, all at the
+// Xvfb's corner until the test lays them out as weston does.
+class KioskOnANarrowOutput : public ::testing::Test {
+protected:
+    static constexpr int kNarrowX = 1200;
+    static constexpr int kNarrowWidth = 600;
+    static constexpr int kRightX = kNarrowX + kNarrowWidth;
+    static constexpr int kRightWidth = 400;
+    static constexpr Rgb kKioskBlue{0x20, 0x50, 0xc0};
+    // Room for weston's pointer, drawn into whichever output it is on.
+    static constexpr int kPointerPixels = 1000;
+
+    void SetUp() override {
+        ASSERT_TRUE(weston_.running());
+        ASSERT_NE(x_.get(), nullptr);
+        ASSERT_TRUE(moveOutput("X2", kNarrowX));
+        ASSERT_TRUE(moveOutput("X3", kRightX));
+    }
+
+    bool moveOutput(const std::string& name, int x) {
+        const auto window = waitForValue(
+            [&]() -> std::optional<Window> {
+                for (Window candidate : topLevelWindows(x_.get())) {
+                    if (windowTitle(x_.get(), candidate).ends_with(" - " + name)) {
+                        return candidate;
+                    }
+                }
+                return std::nullopt;
+            },
+            20s, 50ms);
+        if (window) {
+            XMoveWindow(x_.get(), *window, x, 0);
+            XSync(x_.get(), False);
+        }
+        return window.has_value();
+    }
+
+    std::optional<RgbImage> outputs() {
+        return captureArea(x_.get(), DefaultRootWindow(x_.get()), 0, 0, kRightX + kRightWidth,
+                           kDeviceHeight);
+    }
+
+    static int countNot(const RgbImage& image, const Area& area, Rgb colour) {
+        int count = 0;
+        for (int y = area.y; y < area.y + area.height; ++y) {
+            for (int x = area.x; x < area.x + area.width; ++x) {
+                count += nearColour(image.at(x, y), colour, 2) ? 0 : 1;
+            }
+        }
+        return count;
+    }
+
+    std::string keep(const RgbImage& image) {
+        const std::string path = "wayland-shell-narrow.png";
+        return savePng(image, path) ? " (kept " + path + ")" : "";
+    }
+
+    WestonConfig config_{
+        "[shell]\nbackground-color=0xff2050c0\nanimation=none\nstartup-animation=none\n"
+        "[output]\nname=X1\nmode=1200x1000\n"
+        "[output]\nname=X2\nmode=600x1000\napp-ids=morvane\n"
+        "[output]\nname=X3\nmode=400x1000\n"};
+    XvfbServer xvfb_{"2304x1080x24"};
+    WestonServer weston_{
+        xvfb_.display(),
+        0,
+        0,
+        {"--shell=kiosk-shell.so", "--output-count=3", "--config=" + config_.path()}};
+    XConnection x_{xvfb_.display()};
+};
+
+// The middle of the picture fills the narrow output's width, centred
+// between black margins above and below, and none of it spills onto the
+// outputs either side.
+TEST_F(KioskOnANarrowOutput, AForcedSizeNarrowerThanThePictureShowsItsMiddleOnlyThere) {
+    ProgramProcess program(MORVANE_WAYLAND_PROGRAM, std::nullopt, weston_.clientEnvironment());
+    // The X pointer in weston's window for the narrow output gives it the keyboard.
+    movePointer(x_.get(), kNarrowX + kNarrowWidth / 2, kDeviceHeight - 10);
+    const Area narrow{kNarrowX, 0, kNarrowWidth, kDeviceHeight};
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto image = outputs();
+            return image && countNot(*image, narrow, kKioskBlue) > 5000;
+        },
+        20s, 100ms))
+        << program.stderrText();
+    tapKey(x_.get(), XK_Return);
+
+    const int margin = (kDeviceHeight - kSide) / 2;
+    const Area above{kNarrowX, 0, kNarrowWidth, margin};
+    const Area below{kNarrowX, kDeviceHeight - margin, kNarrowWidth, margin};
+    const Area left{0, 0, kNarrowX, kDeviceHeight};
+    const Area right{kRightX, 0, kRightWidth, kDeviceHeight};
+    const auto shown = [&](const RgbImage& image) {
+        const RgbImage middle = cropped(image, Area{kNarrowX, margin, kNarrowWidth, kSide});
+        const auto picture = filledCorners(middle, kViewerBackground);
+        return picture && picture->x == 0 && picture->y == 0 && picture->width == kNarrowWidth &&
+               picture->height == kSide && countNot(image, above, kBlack) < kPointerPixels &&
+               countNot(image, below, kBlack) < kPointerPixels &&
+               countNot(image, left, kKioskBlue) < kPointerPixels &&
+               countNot(image, right, kKioskBlue) < kPointerPixels;
+    };
+    std::optional<RgbImage> last;
+    const bool placed = waitFor([&] { return (last = outputs()) && shown(*last); }, 20s, 100ms);
+    ASSERT_TRUE(last);
+    EXPECT_TRUE(placed) << countNot(*last, left, kKioskBlue) << " pixels not blue on the left, "
+                        << countNot(*last, right, kKioskBlue) << " on the right, "
+                        << countNot(*last, above, kBlack) + countNot(*last, below, kBlack)
+                        << " not black above and below" << keep(*last) << program.stderrText();
+    EXPECT_TRUE(program.running());
+}
 
 }  // namespace
