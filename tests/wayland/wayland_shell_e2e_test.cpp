@@ -258,15 +258,43 @@ INSTANTIATE_TEST_SUITE_P(DesktopShell, ScaledViewer,
                              return "Scale" + std::to_string(info.param.scale);
                          });
 
-// Three outputs side by side, kiosk-shell putting the viewer on the middle
-// one: narrower than the picture, which is as wide as the first output
-// makes it. weston shows each output in an X window of its own, all at the
-// Xvfb's corner until the test lays them out as weston does.
-class KioskOnANarrowOutput : public ::testing::Test {
+// weston's X window for one of its outputs, moved to x on the X screen.
+bool moveOutput(Display* display, const std::string& name, int x) {
+    const auto window = waitForValue(
+        [&]() -> std::optional<Window> {
+            for (Window candidate : topLevelWindows(display)) {
+                if (windowTitle(display, candidate).ends_with(" - " + name)) {
+                    return candidate;
+                }
+            }
+            return std::nullopt;
+        },
+        20s, 50ms);
+    if (window) {
+        XMoveWindow(display, *window, x, 0);
+        XSync(display, False);
+    }
+    return window.has_value();
+}
+
+int countNot(const RgbImage& image, const Area& area, Rgb colour) {
+    int count = 0;
+    for (int y = area.y; y < area.y + area.height; ++y) {
+        for (int x = area.x; x < area.x + area.width; ++x) {
+            count += nearColour(image.at(x, y), colour, 2) ? 0 : 1;
+        }
+    }
+    return count;
+}
+
+// A portrait output first, 600 x 1000: the picture, 0.8 of its height, is
+// wider than the full screen kiosk-shell gives it. A second output on its
+// right shows what overhangs. weston shows each output in an X window of
+// its own, all at the Xvfb's corner until the test lays them out as weston
+// does.
+class KioskOnAPortraitOutput : public ::testing::TestWithParam<int> {
 protected:
-    static constexpr int kNarrowX = 1200;
-    static constexpr int kNarrowWidth = 600;
-    static constexpr int kRightX = kNarrowX + kNarrowWidth;
+    static constexpr int kPortraitWidth = 600;
     static constexpr int kRightWidth = 400;
     static constexpr Rgb kKioskBlue{0x20, 0x50, 0xc0};
     // Room for weston's pointer, drawn into whichever output it is on.
@@ -275,101 +303,125 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(weston_.running());
         ASSERT_NE(x_.get(), nullptr);
-        ASSERT_TRUE(moveOutput("X2", kNarrowX));
-        ASSERT_TRUE(moveOutput("X3", kRightX));
-    }
-
-    bool moveOutput(const std::string& name, int x) {
-        const auto window = waitForValue(
-            [&]() -> std::optional<Window> {
-                for (Window candidate : topLevelWindows(x_.get())) {
-                    if (windowTitle(x_.get(), candidate).ends_with(" - " + name)) {
-                        return candidate;
-                    }
-                }
-                return std::nullopt;
-            },
-            20s, 50ms);
-        if (window) {
-            XMoveWindow(x_.get(), *window, x, 0);
-            XSync(x_.get(), False);
-        }
-        return window.has_value();
+        ASSERT_TRUE(moveOutput(x_.get(), "X2", kPortraitWidth));
     }
 
     std::optional<RgbImage> outputs() {
-        return captureArea(x_.get(), DefaultRootWindow(x_.get()), 0, 0, kRightX + kRightWidth,
-                           kDeviceHeight);
-    }
-
-    static int countNot(const RgbImage& image, const Area& area, Rgb colour) {
-        int count = 0;
-        for (int y = area.y; y < area.y + area.height; ++y) {
-            for (int x = area.x; x < area.x + area.width; ++x) {
-                count += nearColour(image.at(x, y), colour, 2) ? 0 : 1;
-            }
-        }
-        return count;
+        return captureArea(x_.get(), DefaultRootWindow(x_.get()), 0, 0,
+                           kPortraitWidth + kRightWidth, kDeviceHeight);
     }
 
     std::string keep(const RgbImage& image) {
-        const std::string path = "wayland-shell-narrow.png";
+        const std::string path = "wayland-shell-portrait-" + std::to_string(GetParam()) + ".png";
         return savePng(image, path) ? " (kept " + path + ")" : "";
     }
 
-    WestonConfig config_{
-        "[shell]\nbackground-color=0xff2050c0\nanimation=none\nstartup-animation=none\n"
-        "[output]\nname=X1\nmode=1200x1000\n"
-        "[output]\nname=X2\nmode=600x1000\napp-ids=morvane\n"
-        "[output]\nname=X3\nmode=400x1000\n"};
-    XvfbServer xvfb_{"2304x1080x24"};
+    // Modes are logical: the same device pixels at either scale.
+    static std::string outputsConfig(int scale) {
+        const auto output = [&](const char* name, int width, const char* extra) {
+            return std::string("[output]\nname=") + name +
+                   "\nmode=" + std::to_string(width / scale) + "x" +
+                   std::to_string(kDeviceHeight / scale) + "\nscale=" + std::to_string(scale) +
+                   "\n" + extra;
+        };
+        return "[shell]\nbackground-color=0xff2050c0\nanimation=none\nstartup-animation=none\n" +
+               output("X1", kPortraitWidth, "app-ids=morvane\n") + output("X2", kRightWidth, "");
+    }
+
+    WestonConfig config_{outputsConfig(GetParam())};
+    XvfbServer xvfb_{"1280x1080x24"};
     WestonServer weston_{
         xvfb_.display(),
         0,
         0,
-        {"--shell=kiosk-shell.so", "--output-count=3", "--config=" + config_.path()}};
+        {"--shell=kiosk-shell.so", "--output-count=2", "--config=" + config_.path()}};
     XConnection x_{xvfb_.display()};
 };
 
-// The middle of the picture fills the narrow output's width, centred
-// between black margins above and below, and none of it spills onto the
-// outputs either side.
-TEST_F(KioskOnANarrowOutput, AForcedSizeNarrowerThanThePictureShowsItsMiddleOnlyThere) {
+// The middle of the picture fills the portrait output's width, centred
+// between black margins above and below, and none of it overhangs onto the
+// output beside it.
+TEST_P(KioskOnAPortraitOutput, AFullScreenNarrowerThanThePictureShowsItsMiddleOnlyThere) {
     ProgramProcess program(MORVANE_WAYLAND_PROGRAM, std::nullopt, weston_.clientEnvironment());
-    // The X pointer in weston's window for the narrow output gives it the keyboard.
-    movePointer(x_.get(), kNarrowX + kNarrowWidth / 2, kDeviceHeight - 10);
-    const Area narrow{kNarrowX, 0, kNarrowWidth, kDeviceHeight};
+    // The X pointer in weston's window for the portrait output gives it the keyboard.
+    movePointer(x_.get(), kPortraitWidth / 2, kDeviceHeight - 10);
+    const Area portrait{0, 0, kPortraitWidth, kDeviceHeight};
     ASSERT_TRUE(waitFor(
         [&] {
             const auto image = outputs();
-            return image && countNot(*image, narrow, kKioskBlue) > 5000;
+            return image &&
+                   portrait.width * portrait.height - countNot(*image, portrait, kBoxFace) > 5000;
         },
         20s, 100ms))
         << program.stderrText();
     tapKey(x_.get(), XK_Return);
 
     const int margin = (kDeviceHeight - kSide) / 2;
-    const Area above{kNarrowX, 0, kNarrowWidth, margin};
-    const Area below{kNarrowX, kDeviceHeight - margin, kNarrowWidth, margin};
-    const Area left{0, 0, kNarrowX, kDeviceHeight};
-    const Area right{kRightX, 0, kRightWidth, kDeviceHeight};
+    const Area above{0, 0, kPortraitWidth, margin};
+    const Area below{0, kDeviceHeight - margin, kPortraitWidth, margin};
+    const Area beside{kPortraitWidth, 0, kRightWidth, kDeviceHeight};
     const auto shown = [&](const RgbImage& image) {
-        const RgbImage middle = cropped(image, Area{kNarrowX, margin, kNarrowWidth, kSide});
+        const RgbImage middle = cropped(image, Area{0, margin, kPortraitWidth, kSide});
         const auto picture = filledCorners(middle, kViewerBackground);
-        return picture && picture->x == 0 && picture->y == 0 && picture->width == kNarrowWidth &&
+        return picture && picture->x == 0 && picture->y == 0 && picture->width == kPortraitWidth &&
                picture->height == kSide && countNot(image, above, kBlack) < kPointerPixels &&
                countNot(image, below, kBlack) < kPointerPixels &&
-               countNot(image, left, kKioskBlue) < kPointerPixels &&
-               countNot(image, right, kKioskBlue) < kPointerPixels;
+               countNot(image, beside, kKioskBlue) < kPointerPixels;
     };
     std::optional<RgbImage> last;
     const bool placed = waitFor([&] { return (last = outputs()) && shown(*last); }, 20s, 100ms);
     ASSERT_TRUE(last);
-    EXPECT_TRUE(placed) << countNot(*last, left, kKioskBlue) << " pixels not blue on the left, "
-                        << countNot(*last, right, kKioskBlue) << " on the right, "
+    EXPECT_TRUE(placed) << countNot(*last, beside, kKioskBlue) << " pixels not blue beside, "
                         << countNot(*last, above, kBlack) + countNot(*last, below, kBlack)
                         << " not black above and below" << keep(*last) << program.stderrText();
     EXPECT_TRUE(program.running());
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, KioskOnAPortraitOutput, ::testing::Values(1, 2),
+                         [](const auto& info) { return "Scale" + std::to_string(info.param); });
+
+// kiosk-shell puts the notice on a second output, narrower at scale 2 than
+// the notice laid out for the first: the full screen it imposes is smaller
+// than the box, which must not be larger than that, or weston ends the
+// connection.
+class KioskBoxOnASmallerOutput : public ::testing::Test {
+protected:
+    WestonConfig config_{
+        "[shell]\nbackground-color=0xff2050c0\nanimation=none\nstartup-animation=none\n"
+        "[output]\nname=X1\nmode=600x500\nscale=2\n"
+        "[output]\nname=X2\nmode=150x500\nscale=2\napp-ids=morvane\n"};
+    XvfbServer xvfb_{"1600x1080x24"};
+    WestonServer weston_{
+        xvfb_.display(),
+        0,
+        0,
+        {"--shell=kiosk-shell.so", "--output-count=2", "--config=" + config_.path()}};
+    XConnection x_{xvfb_.display()};
+};
+
+TEST_F(KioskBoxOnASmallerOutput, TheNoticeShowsThereAndReturnStillDismissesIt) {
+    ASSERT_TRUE(weston_.running());
+    ASSERT_TRUE(moveOutput(x_.get(), "X2", kDeviceWidth));
+    ProgramProcess program(MORVANE_WAYLAND_PROGRAM, std::nullopt, weston_.clientEnvironment());
+    movePointer(x_.get(), kDeviceWidth + 150, kDeviceHeight - 10);
+    const Area second{kDeviceWidth, 0, 300, kDeviceHeight};
+    const auto boxPixels = [&] {
+        const auto image = captureArea(x_.get(), DefaultRootWindow(x_.get()), 0, 0,
+                                       kDeviceWidth + second.width, kDeviceHeight);
+        return image ? second.width * second.height - countNot(*image, second, kBoxFace) : -1;
+    };
+    const auto keep = [&] {
+        const auto image = captureArea(x_.get(), DefaultRootWindow(x_.get()), 0, 0,
+                                       kDeviceWidth + second.width, kDeviceHeight);
+        return image && savePng(*image, "wayland-shell-box.png") ? " (kept wayland-shell-box.png)"
+                                                                 : "";
+    };
+    ASSERT_TRUE(waitFor([&] { return boxPixels() > 5000; }, 20s, 100ms))
+        << program.stderrText() << keep();
+    tapKey(x_.get(), XK_Return);
+    EXPECT_TRUE(waitFor([&] { return boxPixels() == 0; }, 20s, 100ms))
+        << program.stderrText() << keep();
+    EXPECT_TRUE(program.running()) << program.stderrText();
 }
 
 }  // namespace
