@@ -17,6 +17,7 @@
 
 #include "platform/linux/linux_backends.h"
 #include "platform/wayland/wayland_layer.h"
+#include "viewporter-client.h"
 
 WaylandLayer wl;
 
@@ -62,6 +63,9 @@ void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
     } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
         wl.shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
         wl_shm_add_listener(wl.shm, &kShmListener, nullptr);
+    } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
+        wl.viewporter = static_cast<wp_viewporter*>(
+            wl_registry_bind(registry, name, &wp_viewporter_interface, 1));
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && wl.seat == nullptr) {
         waylandBindSeat(static_cast<wl_seat*>(
             wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, 5u))));

@@ -75,6 +75,9 @@ POINT clientPoint(const WaylandWindow& window, wl_surface* surface) {
     if (surface == window.surface) {
         x -= window.offsetX;
         y -= window.offsetY;
+    } else {
+        x += window.cropX;
+        y += window.cropY;
     }
     return POINT{static_cast<LONG>(std::floor(x * window.scale)),
                  static_cast<LONG>(std::floor(y * window.scale))};

@@ -20,6 +20,9 @@
 #include <string>
 #include <vector>
 
+struct wp_viewporter;
+struct wp_viewport;
+
 struct WaylandOutput {
     wl_output* output = nullptr;
     std::uint32_t name = 0;
@@ -53,8 +56,13 @@ struct WaylandWindow : NativeWindow {
     int drawHeight = 0;
     int contentWidth = 0;  // the parent, logical pixels
     int contentHeight = 0;
-    int offsetX = 0;  // the subsurface on the parent, logical pixels
+    int offsetX = 0;  // the picture's corner on the parent, logical; < 0 when cropped
     int offsetY = 0;
+    int cropX = 0;  // the GL surface's shown part of the picture, logical;
+    int cropY = 0;  // a size of 0 when it is all shown
+    int cropWidth = 0;
+    int cropHeight = 0;
+    wp_viewport* viewport = nullptr;  // crops the GL surface; null without wp_viewporter
     bool configured = false;
     bool mapped = false;
     wl_callback* frameCallback = nullptr;
@@ -68,6 +76,7 @@ struct WaylandLayer {
     wl_compositor* compositor = nullptr;
     wl_subcompositor* subcompositor = nullptr;
     wl_shm* shm = nullptr;
+    wp_viewporter* viewporter = nullptr;
     wl_seat* seat = nullptr;
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;

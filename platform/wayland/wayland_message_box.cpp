@@ -98,10 +98,25 @@ void onKey(BoxInput& input, xkb_keysym_t keysym) {
     }
 }
 
-// The box keeps its own size whatever the compositor suggests.
+// The box keeps its own size whatever the compositor suggests, but for a
+// full screen smaller than the box (kiosk-shell on another output than the
+// one it was laid out for): a window larger than that ends the connection.
 void onConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data) {
     auto& box = *static_cast<WaylandBox*>(data);
-    libdecor_state* state = libdecor_state_new(box.width / box.scale, box.height / box.scale);
+    int width = box.width / box.scale;
+    int height = box.height / box.scale;
+    libdecor_window_state windowState = LIBDECOR_WINDOW_STATE_NONE;
+    int imposedWidth = 0;
+    int imposedHeight = 0;
+    if (libdecor_configuration_get_window_state(configuration, &windowState) &&
+        (windowState & LIBDECOR_WINDOW_STATE_FULLSCREEN) != 0 &&
+        libdecor_configuration_get_content_size(configuration, frame, &imposedWidth,
+                                                &imposedHeight) &&
+        imposedWidth > 0 && imposedHeight > 0) {
+        width = std::min(width, imposedWidth);
+        height = std::min(height, imposedHeight);
+    }
+    libdecor_state* state = libdecor_state_new(width, height);
     libdecor_frame_commit(frame, state, configuration);
     libdecor_state_free(state);
     box.configured = true;

@@ -1,11 +1,13 @@
 // Top-level windows on Wayland: a parent surface with a libdecor frame,
 // filled black from a wl_shm buffer, and a GL subsurface of the window's
 // size in device pixels centred on it, so that a size the compositor
-// imposes (full screen, tiling) leaves the picture whole with a margin.
+// imposes (full screen, tiling) leaves the picture whole with a margin, or
+// shows its middle, cropped by wp_viewporter, where the size is smaller.
 // Showing waits for the first configure; frame callbacks pace the pictures
 // and tell when the compositor stopped asking for them.
 //
-// Depends on: libwayland-client (wl_subcompositor, wl_shm), libdecor.
+// Depends on: libwayland-client (wl_subcompositor, wl_shm, wp_viewporter
+// where offered), libdecor.
 // Cannot: place a window (Wayland gives clients no positions), or move it to
 // another output's scale once made; drawables are rounded down to a
 // multiple of the output scale, as surfaces must be.
@@ -13,6 +15,8 @@
 #include <chrono>
 
 #include "platform/wayland/wayland_layer.h"
+#include "platform/wayland/wayland_placement.h"
+#include "viewporter-client.h"
 
 namespace {
 
@@ -42,14 +46,46 @@ void fillMargin(WaylandWindow& window) {
     std::fill(window.margin.pixels, window.margin.pixels + width * height, 0xff000000u);
 }
 
-// The drawable centred on the parent; the parent's size in device pixels
-// is what WM_SIZE reports when the compositor imposed one.
+// The crop goes up with the next picture, which then has the drawable's
+// size for certain; a repaint is asked for so that it comes.
+void cropPicture(WindowRecord& record, WaylandWindow& window, const PicturePlacement& placement) {
+    const bool whole = placement.width == window.drawWidth / window.scale &&
+                       placement.height == window.drawHeight / window.scale;
+    const int width = whole ? 0 : placement.width;
+    const int height = whole ? 0 : placement.height;
+    if (window.viewport == nullptr ||
+        (placement.cropX == window.cropX && placement.cropY == window.cropY &&
+         width == window.cropWidth && height == window.cropHeight)) {
+        return;
+    }
+    if (whole) {
+        const wl_fixed_t unset = wl_fixed_from_int(-1);
+        wp_viewport_set_source(window.viewport, unset, unset, unset, unset);
+        wp_viewport_set_destination(window.viewport, -1, -1);
+    } else {
+        wp_viewport_set_source(window.viewport, wl_fixed_from_int(placement.cropX),
+                               wl_fixed_from_int(placement.cropY), wl_fixed_from_int(width),
+                               wl_fixed_from_int(height));
+        wp_viewport_set_destination(window.viewport, width, height);
+    }
+    window.cropX = placement.cropX;
+    window.cropY = placement.cropY;
+    window.cropWidth = width;
+    window.cropHeight = height;
+    record.invalid = true;
+}
+
+// The drawable centred on the parent, and cropped to it where the parent
+// is smaller; the parent's size in device pixels is what WM_SIZE reports
+// when the compositor imposed one.
 void placeContent(WindowRecord& record, WaylandWindow& window) {
-    const int logicalWidth = window.drawWidth / window.scale;
-    const int logicalHeight = window.drawHeight / window.scale;
-    window.offsetX = std::max(0, (window.contentWidth - logicalWidth) / 2);
-    window.offsetY = std::max(0, (window.contentHeight - logicalHeight) / 2);
-    wl_subsurface_set_position(window.subsurface, window.offsetX, window.offsetY);
+    const PicturePlacement placement =
+        placePicture(window.contentWidth, window.contentHeight, window.drawWidth / window.scale,
+                     window.drawHeight / window.scale, window.viewport != nullptr);
+    cropPicture(record, window, placement);
+    window.offsetX = placement.x - placement.cropX;
+    window.offsetY = placement.y - placement.cropY;
+    wl_subsurface_set_position(window.subsurface, placement.x, placement.y);
     fillMargin(window);
     wl_surface_set_buffer_scale(window.surface, window.scale);
     if (window.margin.buffer != nullptr) {
@@ -149,6 +185,9 @@ WaylandWindow::~WaylandWindow() {
     if (frame != nullptr) {
         libdecor_frame_unref(frame);
     }
+    if (viewport != nullptr) {
+        wp_viewport_destroy(viewport);
+    }
     if (subsurface != nullptr) {
         wl_subsurface_destroy(subsurface);
     }
@@ -247,6 +286,9 @@ bool waylandCreateWindow(WindowRecord& record, int pixelFormat) {
             wl_subcompositor_get_subsurface(wl.subcompositor, window->glSurface, window->surface);
         wl_subsurface_set_desync(window->subsurface);  // GL pictures go up on their own
         wl_surface_set_buffer_scale(window->glSurface, window->scale);
+        if (wl.viewporter != nullptr) {
+            window->viewport = wp_viewporter_get_viewport(wl.viewporter, window->glSurface);
+        }
         // The whole drawable takes input, the margin too: both are ours.
         record.native = std::move(made);
     }

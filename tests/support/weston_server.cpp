@@ -37,11 +37,14 @@ WestonServer::WestonServer(const std::string& xDisplay, int width, int height,
         "weston",
         xDisplay.empty() ? "--backend=headless-backend.so" : "--backend=x11-backend.so",
         "--use-pixman",
-        "--width=" + std::to_string(width),
-        "--height=" + std::to_string(height),
         "--socket=" + socket,
         "--idle-time=0",
         "--debug"};
+    // weston's --width and --height win over the config's output modes.
+    if (width > 0 && height > 0) {
+        args.push_back("--width=" + std::to_string(width));
+        args.push_back("--height=" + std::to_string(height));
+    }
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "PATH=/usr/bin:/bin"};
     if (!xDisplay.empty()) {

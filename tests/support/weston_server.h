@@ -11,6 +11,7 @@
 class WestonServer {
 public:
     // xDisplay: the X server to show on; empty for the headless backend.
+    // width, height: the outputs' logical size; 0 leaves it to a --config.
     WestonServer(const std::string& xDisplay, int width, int height,
                  const std::vector<std::string>& extraArgs = {});
     ~WestonServer();
