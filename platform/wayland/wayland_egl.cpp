@@ -230,5 +230,9 @@ bool waylandSwap(WindowRecord& record) {
     // starve it; a window out of sight is not waited for.
     waylandAwaitFrame(*window);
     waylandAskForFrame(*window);
-    return eglSwapBuffers(wl.egl, window->eglSurface) == EGL_TRUE;
+    if (eglSwapBuffers(wl.egl, window->eglSurface) != EGL_TRUE) {
+        return false;
+    }
+    waylandPictureCommitted(*window);
+    return true;
 }

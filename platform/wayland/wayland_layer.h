@@ -67,7 +67,8 @@ struct WaylandWindow : NativeWindow {
     bool mapped = false;
     wl_callback* frameCallback = nullptr;
     std::chrono::steady_clock::time_point frameAsked{};
-    bool starved = false;  // a frame asked long ago was never granted
+    bool starved = false;           // a frame asked long ago was never granted
+    bool pictureCommitted = false;  // the GL surface has had a picture
 };
 
 struct WaylandLayer {
@@ -119,6 +120,8 @@ void waylandFrameDone(WaylandWindow& window);
 // Waits, dispatching, until the frame asked at the last swap is granted; a
 // short bound, and none once the window is starved.
 void waylandAwaitFrame(WaylandWindow& window);
+// After a swap: the first picture is made sure to reach the screen.
+void waylandPictureCommitted(WaylandWindow& window);
 
 // Input: pointer and keyboard listeners on the seat.
 void waylandBindSeat(wl_seat* seat);

@@ -262,6 +262,20 @@ void waylandAwaitFrame(WaylandWindow& window) {
     }
 }
 
+// weston 10 makes a view for a desynchronised subsurface's first picture,
+// and so paints it and grants its frame, only when something else repaints
+// the output: that commit schedules no repaint, the surface being on no
+// output yet. Nothing else may repaint it (kiosk-shell's second output,
+// the pointer elsewhere), so the parent's commit does; it changes nothing.
+void waylandPictureCommitted(WaylandWindow& window) {
+    if (window.pictureCommitted) {
+        return;
+    }
+    window.pictureCommitted = true;
+    wl_surface_commit(window.surface);
+    wl_display_flush(wl.display);
+}
+
 bool waylandIconic(const WindowRecord& record) {
     WaylandWindow* window = waylandWindowOf(record);
     if (window == nullptr || window->frameCallback == nullptr) {

@@ -424,4 +424,78 @@ TEST_F(KioskBoxOnASmallerOutput, TheNoticeShowsThereAndReturnStillDismissesIt) {
     EXPECT_TRUE(program.running()) << program.stderrText();
 }
 
+// kiosk-shell moves the viewer from a large first output to a smaller
+// second one that lists its app id. The X pointer stays on the first
+// output, so nothing but the viewer itself repaints the second: its
+// pictures must show there and keep coming.
+class KioskViewerMovedToASecondOutput : public ::testing::Test {
+protected:
+    static constexpr int kFirstWidth = 1600;
+    static constexpr Area kSecond{kFirstWidth, 0, 800, 600};
+
+    void SetUp() override {
+        ASSERT_TRUE(weston_.running());
+        ASSERT_NE(x_.get(), nullptr);
+        ASSERT_TRUE(moveOutput(x_.get(), "X2", kSecond.x));
+    }
+
+    std::optional<RgbImage> second() {
+        return captureArea(x_.get(), DefaultRootWindow(x_.get()), kSecond.x, kSecond.y,
+                           kSecond.width, kSecond.height);
+    }
+
+    std::string keep() {
+        const auto image = second();
+        return image && savePng(*image, "wayland-shell-moved.png")
+                   ? " (kept wayland-shell-moved.png)"
+                   : "";
+    }
+
+    WestonConfig config_{
+        "[shell]\nbackground-color=0xff2050c0\nanimation=none\nstartup-animation=none\n"
+        "[output]\nname=X1\nmode=1600x1000\n"
+        "[output]\nname=X2\nmode=800x600\napp-ids=morvane\n"};
+    XvfbServer xvfb_{"2400x1080x24"};
+    WestonServer weston_{
+        xvfb_.display(),
+        0,
+        0,
+        {"--shell=kiosk-shell.so", "--output-count=2", "--config=" + config_.path()}};
+    XConnection x_{xvfb_.display()};
+};
+
+TEST_F(KioskViewerMovedToASecondOutput, ItsPictureShowsThereAndKeepsTurning) {
+    ProgramProcess program(MORVANE_WAYLAND_PROGRAM, std::nullopt, weston_.clientEnvironment());
+    movePointer(x_.get(), kFirstWidth / 4, 500);
+    const Area whole{0, 0, kSecond.width, kSecond.height};
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto image = second();
+            return image && whole.width * whole.height - countNot(*image, whole, kBoxFace) > 5000;
+        },
+        20s, 100ms))
+        << program.stderrText() << keep();
+    tapKey(x_.get(), XK_Return);
+
+    // The picture, 800 x 800, is cropped to the output's 800 x 600: its
+    // background fills all four corners.
+    const auto shown = [&](const RgbImage& image) {
+        const auto area = filledCorners(image, kViewerBackground);
+        return area && area->x == 0 && area->y == 0 && area->width == whole.width &&
+               area->height == whole.height;
+    };
+    std::optional<RgbImage> first;
+    ASSERT_TRUE(waitFor([&] { return (first = second()) && shown(*first); }, 20s, 100ms))
+        << "no picture on the second output" << keep() << program.stderrText();
+    // Starved of frames, the viewer would stop drawing after its first pictures.
+    const bool turning = waitFor(
+        [&] {
+            const auto now = second();
+            return now && now->pixels != first->pixels;
+        },
+        10s, 100ms);
+    EXPECT_TRUE(turning) << "the picture stopped" << keep();
+    EXPECT_TRUE(program.running()) << program.stderrText();
+}
+
 }  // namespace
