@@ -329,6 +329,7 @@ void waylandShowWindow(WindowRecord& record, bool show) {
         wl_surface_attach(window->surface, nullptr, 0, 0);
         wl_surface_commit(window->surface);
         window->configured = false;
+        window->pictureCommitted = false;  // unmapped: its view goes with it
         wl_display_flush(wl.display);
         return;
     }
