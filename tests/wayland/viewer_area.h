@@ -16,6 +16,10 @@
 // may be partly under the panel.
 constexpr int kWestonPanelHeight = 32;
 
+// The notice's face and the viewer's clear colour, as drawn.
+constexpr Rgb kBoxFace{236, 236, 236};
+constexpr Rgb kViewerBackground{38, 38, 38};
+
 struct Area {
     int x = 0, y = 0, width = 0, height = 0;
 };

@@ -37,8 +37,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr Rgb kBoxFace{236, 236, 236};
-constexpr Rgb kViewerBackground{38, 38, 38};
 // libdecor's cairo frame: 24-pixel title bar, 32-pixel buttons, minimise third.
 constexpr int kTitleBarHeight = 24;
 constexpr int kMinimiseInset = 16 + 2 * 32;

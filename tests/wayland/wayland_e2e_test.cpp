@@ -29,8 +29,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr Rgb kBoxFace{236, 236, 236};
-constexpr Rgb kViewerBackground{38, 38, 38};
 constexpr Rgb kErrorRed{210, 30, 30};
 constexpr int kOutputWidth = 1200;
 constexpr int kOutputHeight = 1000;

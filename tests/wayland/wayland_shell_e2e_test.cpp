@@ -12,6 +12,8 @@
 #include <fstream>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "tests/support/image_file.h"
 #include "tests/support/program_process.h"
@@ -29,8 +31,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr Rgb kBoxFace{236, 236, 236};
-constexpr Rgb kViewerBackground{38, 38, 38};
 constexpr Rgb kBlack{0, 0, 0};
 // The output in device pixels, whatever the scale.
 constexpr int kDeviceWidth = 1200;
@@ -108,6 +108,15 @@ private:
     std::string dir_;
 };
 
+// A blue desktop, so that black margins stand out, and no animations.
+constexpr const char* kShellLook =
+    "[shell]\nbackground-color=0xff2050c0\nanimation=none\nstartup-animation=none\n";
+
+// kiosk-shell on two outputs, their modes from the config.
+std::vector<std::string> kioskOnTwoOutputs(const WestonConfig& config) {
+    return {"--shell=kiosk-shell.so", "--output-count=2", "--config=" + config.path()};
+}
+
 std::vector<std::string> westonArguments(const std::string& shell, int scale,
                                          const std::string& config) {
     return {"--shell=" + shell, "--scale=" + std::to_string(scale), "--config=" + config};
@@ -178,8 +187,7 @@ protected:
         return picture && savePng(*picture, path) ? " (kept " + path + ")" : "";
     }
 
-    WestonConfig config_{
-        "[shell]\nbackground-color=0xff2050c0\nanimation=none\nstartup-animation=none\n"};
+    WestonConfig config_{kShellLook};
     XvfbServer xvfb_{"1280x1080x24"};
     // weston's --width and --height are logical: its X window is that times the scale.
     WestonServer weston_{xvfb_.display(), kDeviceWidth / GetParam().scale,
@@ -324,17 +332,13 @@ protected:
                    std::to_string(kDeviceHeight / scale) + "\nscale=" + std::to_string(scale) +
                    "\n" + extra;
         };
-        return "[shell]\nbackground-color=0xff2050c0\nanimation=none\nstartup-animation=none\n" +
-               output("X1", kPortraitWidth, "app-ids=morvane\n") + output("X2", kRightWidth, "");
+        return std::string(kShellLook) + output("X1", kPortraitWidth, "app-ids=morvane\n") +
+               output("X2", kRightWidth, "");
     }
 
     WestonConfig config_{outputsConfig(GetParam())};
     XvfbServer xvfb_{"1280x1080x24"};
-    WestonServer weston_{
-        xvfb_.display(),
-        0,
-        0,
-        {"--shell=kiosk-shell.so", "--output-count=2", "--config=" + config_.path()}};
+    WestonServer weston_{xvfb_.display(), 0, 0, kioskOnTwoOutputs(config_)};
     XConnection x_{xvfb_.display()};
 };
 
@@ -386,16 +390,11 @@ INSTANTIATE_TEST_SUITE_P(Scales, KioskOnAPortraitOutput, ::testing::Values(1, 2)
 // connection.
 class KioskBoxOnASmallerOutput : public ::testing::Test {
 protected:
-    WestonConfig config_{
-        "[shell]\nbackground-color=0xff2050c0\nanimation=none\nstartup-animation=none\n"
-        "[output]\nname=X1\nmode=600x500\nscale=2\n"
-        "[output]\nname=X2\nmode=150x500\nscale=2\napp-ids=morvane\n"};
+    WestonConfig config_{std::string(kShellLook) +
+                         "[output]\nname=X1\nmode=600x500\nscale=2\n"
+                         "[output]\nname=X2\nmode=150x500\nscale=2\napp-ids=morvane\n"};
     XvfbServer xvfb_{"1600x1080x24"};
-    WestonServer weston_{
-        xvfb_.display(),
-        0,
-        0,
-        {"--shell=kiosk-shell.so", "--output-count=2", "--config=" + config_.path()}};
+    WestonServer weston_{xvfb_.display(), 0, 0, kioskOnTwoOutputs(config_)};
     XConnection x_{xvfb_.display()};
 };
 
@@ -451,16 +450,11 @@ protected:
                    : "";
     }
 
-    WestonConfig config_{
-        "[shell]\nbackground-color=0xff2050c0\nanimation=none\nstartup-animation=none\n"
-        "[output]\nname=X1\nmode=1600x1000\n"
-        "[output]\nname=X2\nmode=800x600\napp-ids=morvane\n"};
+    WestonConfig config_{std::string(kShellLook) +
+                         "[output]\nname=X1\nmode=1600x1000\n"
+                         "[output]\nname=X2\nmode=800x600\napp-ids=morvane\n"};
     XvfbServer xvfb_{"2400x1080x24"};
-    WestonServer weston_{
-        xvfb_.display(),
-        0,
-        0,
-        {"--shell=kiosk-shell.so", "--output-count=2", "--config=" + config_.path()}};
+    WestonServer weston_{xvfb_.display(), 0, 0, kioskOnTwoOutputs(config_)};
     XConnection x_{xvfb_.display()};
 };
 
