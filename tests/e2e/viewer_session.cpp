@@ -13,6 +13,7 @@
 #include "tests/e2e/frame_analysis.h"
 #include "tests/support/frame_watch.h"
 #include "tests/support/image_file.h"
+#include "tests/support/picture_waits.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/wait_for.h"
 #include "tests/support/x_windows.h"
@@ -134,39 +135,22 @@ RgbImage ViewerSession::shot() const {
 }
 
 std::optional<RgbImage> ViewerSession::waitForChangeFrom(const RgbImage& before) {
-    return waitForValue(
-        [&]() -> std::optional<RgbImage> {
-            RgbImage now = shot();
-            if (now.empty() || now == before) {
-                return std::nullopt;
-            }
-            return now;
-        },
-        kLongWait, 5ms);
+    return waitForPicture([&] { return shot(); },
+                          [&](const RgbImage& now) { return now != before; }, kLongWait, 5ms);
 }
 
 std::optional<RgbImage> ViewerSession::waitForStill(std::chrono::milliseconds quiet) {
-    return waitForSteady(
-        [&] { return shot(); },
-        [](const RgbImage& last, const RgbImage& now) { return !now.empty() && now == last; },
-        quiet, kLongWait, std::chrono::milliseconds(20));
+    return waitForStillPicture([&] { return shot(); }, quiet, kLongWait);
 }
 
 std::optional<RgbImage> ViewerSession::waitForBackground(Rgb colour) {
-    return waitForValue(
-        [&]() -> std::optional<RgbImage> {
-            RgbImage now = shot();
-            if (!hasBackground(now, colour)) {
-                return std::nullopt;
-            }
-            return now;
-        },
-        kLongWait);
+    return waitForPicture([&] { return shot(); },
+                          [&](const RgbImage& now) { return hasBackground(now, colour); },
+                          kLongWait, 10ms);
 }
 
 bool ViewerSession::staysTheSame(const RgbImage& image, std::chrono::milliseconds period) {
-    // Watching for a change over a fixed period: only a change can end it early.
-    return !waitFor([&] { return shot() != image; }, period, 20ms);
+    return pictureStaysTheSame([&] { return shot(); }, image, period);
 }
 
 void ViewerSession::typeKey(unsigned long keysym) {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "tests/support/image_file.h"
+#include "tests/support/picture_waits.h"
 #include "tests/support/process_cpu.h"
 #include "tests/support/program_process.h"
 #include "tests/support/rgb_image.h"
@@ -116,26 +117,16 @@ protected:
     }
 
     std::optional<RgbImage> waitForChangeFrom(const RgbImage& before) {
-        return waitForValue(
-            [&]() -> std::optional<RgbImage> {
-                RgbImage now = shot();
-                if (now.empty() || now == before) {
-                    return std::nullopt;
-                }
-                return now;
-            },
-            kLongWait, 10ms);
+        return waitForPicture([&] { return shot(); },
+                              [&](const RgbImage& now) { return now != before; }, kLongWait, 10ms);
     }
 
     std::optional<RgbImage> waitForStill(std::chrono::milliseconds quiet) {
-        return waitForSteady(
-            [&] { return shot(); },
-            [](const RgbImage& last, const RgbImage& now) { return !now.empty() && now == last; },
-            quiet, kLongWait, 20ms);
+        return waitForStillPicture([&] { return shot(); }, quiet, kLongWait);
     }
 
     bool staysTheSame(const RgbImage& image, std::chrono::milliseconds period) {
-        return !waitFor([&] { return shot() != image; }, period, 20ms);
+        return pictureStaysTheSame([&] { return shot(); }, image, period);
     }
 
     // weston moves its pointer by the X pointer's relative motion: a move
@@ -394,15 +385,9 @@ protected:
     ~IdleWaylandViewer() override { std::filesystem::remove(configPath()); }
 
     std::optional<RgbImage> waitForUnfadedChangeFrom(const RgbImage& before) {
-        return waitForValue(
-            [&]() -> std::optional<RgbImage> {
-                RgbImage now = shot();
-                if (now.empty() || now == before || !unfaded(now)) {
-                    return std::nullopt;
-                }
-                return now;
-            },
-            kLongWait, 10ms);
+        return waitForPicture([&] { return shot(); },
+                              [&](const RgbImage& now) { return now != before && unfaded(now); },
+                              kLongWait, 10ms);
     }
 
     // The fade is over once weston's panel stays the same.
