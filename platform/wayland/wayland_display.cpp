@@ -270,20 +270,22 @@ int sooner(int timeoutMs, int otherMs) {
     return otherMs < 0 ? timeoutMs : std::min(timeoutMs, otherMs);
 }
 
+// A held key due to repeat ends the sleep too.
+bool waitThenRepeat(int timeoutMs) {
+    const bool ok = waitOnConnection(sooner(timeoutMs, waylandRepeatTimeout()));
+    waylandPostDueRepeat();
+    return ok;
+}
+
 }  // namespace
 
 // Sleeps until the connection has events or a held key is due to repeat;
 // the queue then has whatever came.
 bool waylandWait() {
-    const bool ok = waitOnConnection(waylandRepeatTimeout());
-    waylandPostDueRepeat();
-    return ok;
+    return waitThenRepeat(-1);
 }
 
 bool waylandWaitAtMost(std::chrono::milliseconds limit) {
-    const int limitMs =
-        static_cast<int>(std::max<std::chrono::milliseconds::rep>(limit.count(), 0));
-    const bool ok = waitOnConnection(sooner(limitMs, waylandRepeatTimeout()));
-    waylandPostDueRepeat();
-    return ok;
+    return waitThenRepeat(
+        static_cast<int>(std::max<std::chrono::milliseconds::rep>(limit.count(), 0)));
 }

@@ -64,7 +64,6 @@ struct WaylandWindow : NativeWindow {
     int cropHeight = 0;
     wp_viewport* viewport = nullptr;  // crops the GL surface; null without wp_viewporter
     bool configured = false;
-    bool mapped = false;
     wl_callback* frameCallback = nullptr;
     std::chrono::steady_clock::time_point frameAsked{};
     bool starved = false;           // a frame asked long ago was never granted

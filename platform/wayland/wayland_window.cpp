@@ -162,6 +162,16 @@ void makeFrame(WindowRecord& record, WaylandWindow& window) {
     setFixedSize(window);
 }
 
+// A frame asked for and not granted within kStarvedAfter; it stays so
+// until the next 'done'.
+bool starvedNow(WaylandWindow& window) {
+    if (window.frameCallback != nullptr && !window.starved &&
+        std::chrono::steady_clock::now() - window.frameAsked > kStarvedAfter) {
+        window.starved = true;
+    }
+    return window.starved;
+}
+
 void sizeDrawable(const WindowRecord& record, WaylandWindow& window) {
     window.drawWidth = roundedToScale(record.width, window.scale);
     window.drawHeight = roundedToScale(record.height, window.scale);
@@ -251,8 +261,7 @@ void waylandAwaitFrame(WaylandWindow& window) {
     const auto start = std::chrono::steady_clock::now();
     while (window.frameCallback != nullptr) {
         const auto now = std::chrono::steady_clock::now();
-        if (window.starved || now - window.frameAsked > kStarvedAfter ||
-            now - start >= kFrameWait) {
+        if (starvedNow(window) || now - start >= kFrameWait) {
             return;
         }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(kFrameWait - (now - start));
@@ -278,13 +287,7 @@ void waylandPictureCommitted(WaylandWindow& window) {
 
 bool waylandIconic(const WindowRecord& record) {
     WaylandWindow* window = waylandWindowOf(record);
-    if (window == nullptr || window->frameCallback == nullptr) {
-        return false;
-    }
-    if (std::chrono::steady_clock::now() - window->frameAsked > kStarvedAfter) {
-        window->starved = true;
-    }
-    return window->starved;
+    return window != nullptr && starvedNow(*window);
 }
 
 bool waylandCreateWindow(WindowRecord& record, int pixelFormat) {
