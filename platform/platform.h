@@ -1,6 +1,6 @@
 // The window-system and OpenGL API the program is written against.
 // On Windows it is the system's own headers; elsewhere our declarations of
-// the same operations, implemented over X11/GLX or by the test fake.
+// the same operations (winapi.h), implemented by the portable core.
 #pragma once
 
 #ifdef _WIN32

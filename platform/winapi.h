@@ -1,7 +1,8 @@
 // The subset of the Win32 user-interface, GDI and WGL API that the program
 // uses, declared under the published names, types and values for platforms
-// that do not have it. Implemented by platform/x11 (Xlib + GLX) and by
-// platform/fake (no display, for unit tests). Only what the program relies
+// that do not have it. Implemented by the portable core (platform/core.h,
+// core/) over one backend a run: X11, Wayland, or a scripted one in the
+// tests. Only what the program relies
 // on is here; the types keep their Windows sizes (LONG, DWORD are 32 bits).
 #pragma once
 

@@ -13,9 +13,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
-#include "platform/linux/linux_backends.h"
+#include "platform/wayland/wayland_backend.h"
 #include "platform/wayland/wayland_layer.h"
 #include "viewporter-client.h"
 
@@ -144,28 +145,31 @@ void waylandShowWindow(WindowRecord& record, bool show);
 void waylandResizeWindow(WindowRecord& record);
 bool waylandIconic(const WindowRecord& record);
 
-const LinuxBackend waylandBackend = {"wayland",
-                                     waylandCreateWindow,
-                                     waylandDestroyWindow,
-                                     waylandShowWindow,
-                                     moveWindow,
-                                     waylandResizeWindow,
-                                     grabPointer,
-                                     releasePointer,
-                                     waylandIconic,
-                                     screenMetric,
-                                     waylandMessageBox,
-                                     waylandDispatch,
-                                     waylandWait,
-                                     keyCharacter,
-                                     waylandChooseFormat,
-                                     pixelFormatCount,
-                                     describePixelFormat,
-                                     realizePalette,
-                                     waylandCreateContext,
-                                     waylandMakeCurrent,
-                                     waylandDeleteContext,
-                                     waylandSwap};
+const PlatformBackend waylandBackend = {
+    .name = "wayland",
+    .connect = waylandConnect,
+    .createWindow = waylandCreateWindow,
+    .destroyWindow = waylandDestroyWindow,
+    .showWindow = waylandShowWindow,
+    .moveWindow = moveWindow,
+    .resizeWindow = waylandResizeWindow,
+    .grabPointer = grabPointer,
+    .releasePointer = releasePointer,
+    .iconic = waylandIconic,
+    .screenMetric = screenMetric,
+    .messageBox = waylandMessageBox,
+    .readEvents = waylandDispatch,
+    .waitForEvents = waylandWait,
+    .keyCharacter = keyCharacter,
+    .choosePixelFormat = waylandChooseFormat,
+    .pixelFormatCount = pixelFormatCount,
+    .describePixelFormat = describePixelFormat,
+    .realizePalette = realizePalette,
+    .createContext = waylandCreateContext,
+    .makeCurrent = waylandMakeCurrent,
+    .deleteContext = waylandDeleteContext,
+    .swapBuffers = waylandSwap,
+};
 
 void waylandFail(const char* what) {
     std::fprintf(stderr, "morvane: %s\n", what);
@@ -176,6 +180,11 @@ void waylandFail(const char* what) {
 std::string waylandConnect() {
     if (wl.display != nullptr) {
         return {};
+    }
+    // libwayland would otherwise try "wayland-0".
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    if (name == nullptr || name[0] == '\0') {
+        return "WAYLAND_DISPLAY is not set";
     }
     wl.display = wl_display_connect(nullptr);
     if (wl.display == nullptr) {

@@ -7,7 +7,7 @@
 // window to another output after it was made.
 #pragma once
 
-#include "platform/linux/linux_core.h"
+#include "platform/core.h"
 
 #include <EGL/egl.h>
 #include <libdecor.h>
@@ -101,7 +101,9 @@ struct WaylandLayer {
 
 extern WaylandLayer wl;
 
-// The connection: a round trip for globals, another for outputs and seat.
+// The connection: a round trip for globals, another for outputs and seat;
+// "" when connected, else the reason in one line.
+std::string waylandConnect();
 void waylandFail(const char* what);  // one line on stderr, status 1
 void waylandDispatch();              // reads and dispatches without blocking
 bool waylandWait();                  // blocks for events, then dispatches

@@ -47,28 +47,31 @@ bool x11MakeCurrent(WindowRecord* record, HGLRC context);
 bool x11DeleteContext(HGLRC context);
 bool x11SwapBuffers(WindowRecord& record);
 
-const LinuxBackend x11Backend = {"x11",
-                                 x11CreateWindowForFormat,
-                                 x11DestroyWindow,
-                                 x11ShowWindow,
-                                 x11MoveWindow,
-                                 x11ResizeWindow,
-                                 x11GrabPointer,
-                                 x11ReleasePointer,
-                                 x11Iconic,
-                                 x11ScreenMetric,
-                                 x11MessageBox,
-                                 x11ReadEvents,
-                                 x11WaitForEvents,
-                                 x11KeyCharacter,
-                                 x11ChoosePixelFormat,
-                                 x11PixelFormatCount,
-                                 x11DescribePixelFormat,
-                                 x11RealizePalette,
-                                 x11CreateContext,
-                                 x11MakeCurrent,
-                                 x11DeleteContext,
-                                 x11SwapBuffers};
+const PlatformBackend x11Backend = {
+    .name = "x11",
+    .connect = x11OpenDisplay,
+    .createWindow = x11CreateWindowForFormat,
+    .destroyWindow = x11DestroyWindow,
+    .showWindow = x11ShowWindow,
+    .moveWindow = x11MoveWindow,
+    .resizeWindow = x11ResizeWindow,
+    .grabPointer = x11GrabPointer,
+    .releasePointer = x11ReleasePointer,
+    .iconic = x11Iconic,
+    .screenMetric = x11ScreenMetric,
+    .messageBox = x11MessageBox,
+    .readEvents = x11ReadEvents,
+    .waitForEvents = x11WaitForEvents,
+    .keyCharacter = x11KeyCharacter,
+    .choosePixelFormat = x11ChoosePixelFormat,
+    .pixelFormatCount = x11PixelFormatCount,
+    .describePixelFormat = x11DescribePixelFormat,
+    .realizePalette = x11RealizePalette,
+    .createContext = x11CreateContext,
+    .makeCurrent = x11MakeCurrent,
+    .deleteContext = x11DeleteContext,
+    .swapBuffers = x11SwapBuffers,
+};
 
 namespace {
 
@@ -182,7 +185,6 @@ std::string x11OpenDisplay() {
     x11.screen = DefaultScreen(x11.display);
     internAtoms();
     x11.arrowCursor = XCreateFontCursor(x11.display, XC_left_ptr);
-    coreUseBackend(&x11Backend);
     return {};
 }
 

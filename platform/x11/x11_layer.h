@@ -1,7 +1,7 @@
-// Shared state of the Linux layer: the display, its atoms, the windows, the
-// message queue, pixel formats, GL contexts and palettes. One record, reached
-// by the layer's source files and by its tests; the program sees only the
-// Win32 names of platform/winapi.h.
+// Shared state of the X11 backend: the display, its atoms, pixel formats
+// (visuals) and GL contexts, and what each window keeps on the server. One
+// record, reached by the backend's source files and by its tests; windows,
+// the queue and palettes are the core's (platform/core.h).
 //
 // Depends on: Xlib and GLX. Every window is top-level (parents are ignored)
 // and holds one child X window, its picture, of the program's size; handles
@@ -12,7 +12,7 @@
 // First: it defines APIENTRY, which the GL headers only define when absent.
 #include "platform/platform.h"
 
-#include "platform/linux/linux_backends.h"
+#include "platform/x11/x11_backend.h"
 
 #include <GL/glx.h>
 #include <X11/Xlib.h>
@@ -70,6 +70,7 @@ const X11Window& x11Of(const WindowRecord& record);
 // Connection. x11OpenDisplay opens $DISPLAY once and returns "" on success or
 // the reason it cannot ("DISPLAY is not set", "cannot open display \":9\"",
 // "the X display :9 does not answer" after about 5 s of silence).
+std::string x11OpenDisplay();
 Display* x11Display();  // opens on first use; null when there is no display
 // Closes every window and context and the connection, and forgets all state.
 void x11CloseDisplay();

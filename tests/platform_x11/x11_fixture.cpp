@@ -76,7 +76,8 @@ void X11Test::TearDownTestSuite() {
 void X11Test::SetUp() {
     ASSERT_NE(observer, nullptr);
     script = ProcedureScript{};
-    ASSERT_EQ(x11OpenDisplay(), "");
+    const PlatformBackend* const x11Only[] = {&x11Backend};
+    ASSERT_EQ(coreConnect(x11Only), "");
 }
 
 void X11Test::TearDown() {

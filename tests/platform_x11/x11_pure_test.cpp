@@ -199,7 +199,8 @@ TEST(PrimaryMonitor, RectanglesWithoutAreaArePassedOver) {
 
 TEST(NoDisplay, EveryOperationFailsQuicklyInsteadOfWaiting) {
     unsetenv("DISPLAY");
-    EXPECT_EQ(x11OpenDisplay(), "DISPLAY is not set");
+    const PlatformBackend* const x11Only[] = {&x11Backend};
+    EXPECT_EQ(coreConnect(x11Only), "DISPLAY is not set");
     MSG msg{};
     EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), -1);
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));

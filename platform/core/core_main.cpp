@@ -1,19 +1,30 @@
-// The Linux entry point: connects to the compositor named by
-// $WAYLAND_DISPLAY, else to the X display, and hands over to WinMain with
-// the program's own module and the ordinary show command.
+// The program's entry on every system but Windows: chooses the window
+// system, then hands over to WinMain with the program's own module and the
+// ordinary show command, as Windows would.
 //
-// Depends on: the Linux core and its backends, dlopen for the module.
+// Depends on: the core and the backend tables listed below, dlopen for the
+// module.
 // Cannot: run without a display; it says so in one line and exits with 1
 // rather than wait for one.
-#include "platform/x11/x11_layer.h"
-
 #include <dlfcn.h>
 
 #include <cstdio>
 #include <string>
 
+#include "platform/core.h"
+#include "platform/wayland/wayland_backend.h"
+#include "platform/x11/x11_backend.h"
+
+namespace {
+
+// Tried in order: Wayland when WAYLAND_DISPLAY names a compositor that
+// answers, then X11.
+const PlatformBackend* const kBackends[] = {&waylandBackend, &x11Backend};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    const std::string problem = coreConnect();
+    const std::string problem = coreConnect(kBackends);
     if (!problem.empty()) {
         std::fprintf(stderr, "morvane: %s\n", problem.c_str());
         return 1;

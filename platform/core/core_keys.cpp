@@ -5,7 +5,7 @@
 // Cannot: keys not listed below; they report 0.
 #include <xkbcommon/xkbcommon-keysyms.h>
 
-#include "platform/linux/linux_core.h"
+#include "platform/core.h"
 
 WPARAM coreVirtualKey(std::uint32_t keysym) {
     if (keysym >= XKB_KEY_a && keysym <= XKB_KEY_z) {

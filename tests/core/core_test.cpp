@@ -1,20 +1,11 @@
-// The shared Linux rules over a scripted backend: queue order, the
+// The core's rules over a scripted backend: queue order, the
 // non-removing peek, the sleeping wait, WM_CHAR from TranslateMessage,
 // WM_SIZE only for news, and destruction.
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "platform/linux/linux_backends.h"
-
-const LinuxBackend x11Backend{};
-const LinuxBackend waylandBackend{};
-std::string x11OpenDisplay() {
-    return "no display in this test";
-}
-std::string waylandConnect() {
-    return "no compositor in this test";
-}
+#include "platform/core.h"
 
 namespace {
 
@@ -76,10 +67,35 @@ bool swapped(WindowRecord&) {
     return true;
 }
 
-const LinuxBackend scripted = {
-    "scripted", createWindow, nothing,   showWindow,  nothing, nothing,   grab,         release,
-    notIconic,  metric,       box,       readNothing, wait,    character, chooseFormat, formatCount,
-    describe,   noPalette,    noContext, current,     deleted, swapped};
+std::string connected() {
+    return {};
+}
+
+const PlatformBackend scripted = {
+    .name = "scripted",
+    .connect = connected,
+    .createWindow = createWindow,
+    .destroyWindow = nothing,
+    .showWindow = showWindow,
+    .moveWindow = nothing,
+    .resizeWindow = nothing,
+    .grabPointer = grab,
+    .releasePointer = release,
+    .iconic = notIconic,
+    .screenMetric = metric,
+    .messageBox = box,
+    .readEvents = readNothing,
+    .waitForEvents = wait,
+    .keyCharacter = character,
+    .choosePixelFormat = chooseFormat,
+    .pixelFormatCount = formatCount,
+    .describePixelFormat = describe,
+    .realizePalette = noPalette,
+    .createContext = noContext,
+    .makeCurrent = current,
+    .deleteContext = deleted,
+    .swapBuffers = swapped,
+};
 
 std::vector<UINT> heard;
 
@@ -91,7 +107,7 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-class LinuxCoreTest : public ::testing::Test {
+class CoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
         coreReset();
@@ -114,7 +130,7 @@ protected:
     WindowRecord* record = nullptr;
 };
 
-TEST_F(LinuxCoreTest, CreationIsHeardSynchronouslyAndShowingOwesOnePaint) {
+TEST_F(CoreTest, CreationIsHeardSynchronouslyAndShowingOwesOnePaint) {
     EXPECT_EQ(heard, std::vector<UINT>{WM_CREATE});
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
@@ -123,7 +139,7 @@ TEST_F(LinuxCoreTest, CreationIsHeardSynchronouslyAndShowingOwesOnePaint) {
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // the paint was taken
 }
 
-TEST_F(LinuxCoreTest, PostedBeforeQuitBeforePaintAndPeekWithoutRemovingKeepsIt) {
+TEST_F(CoreTest, PostedBeforeQuitBeforePaintAndPeekWithoutRemovingKeepsIt) {
     ShowWindow(window, SW_SHOW);  // owes a paint
     PostQuitMessage(3);
     corePost(*record, WM_KEYDOWN, 'F', 0);
@@ -139,7 +155,7 @@ TEST_F(LinuxCoreTest, PostedBeforeQuitBeforePaintAndPeekWithoutRemovingKeepsIt) 
     EXPECT_EQ(waits, 0);
 }
 
-TEST_F(LinuxCoreTest, TheCharacterComesBeforeLaterInput) {
+TEST_F(CoreTest, TheCharacterComesBeforeLaterInput) {
     corePost(*record, WM_KEYDOWN, 'F', 0);
     corePost(*record, WM_MOUSEMOVE, 0, corePointLParam(-5, 7));
     MSG msg{};
@@ -155,7 +171,7 @@ TEST_F(LinuxCoreTest, TheCharacterComesBeforeLaterInput) {
     EXPECT_FALSE(TranslateMessage(&msg));  // no character for this key
 }
 
-TEST_F(LinuxCoreTest, GetMessageSleepsUntilTheBackendDeliversAndFailsWhenItCannot) {
+TEST_F(CoreTest, GetMessageSleepsUntilTheBackendDeliversAndFailsWhenItCannot) {
     onWait = [this] {
         corePost(*record, WM_CLOSE, 0, 0);
         return true;
@@ -168,7 +184,7 @@ TEST_F(LinuxCoreTest, GetMessageSleepsUntilTheBackendDeliversAndFailsWhenItCanno
     EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), -1);
 }
 
-TEST_F(LinuxCoreTest, OnlyANewSizeIsReported) {
+TEST_F(CoreTest, OnlyANewSizeIsReported) {
     coreReportSize(*record, 100, 100);  // the created size
     coreReportSize(*record, 300, 200);
     coreReportSize(*record, 300, 200);
@@ -179,7 +195,7 @@ TEST_F(LinuxCoreTest, OnlyANewSizeIsReported) {
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
-TEST_F(LinuxCoreTest, CloseDestroysDropsQueuedInputAndQuits) {
+TEST_F(CoreTest, CloseDestroysDropsQueuedInputAndQuits) {
     corePost(*record, WM_MOUSEMOVE, 0, 0);
     SetCapture(window);
     coreSend(*record, WM_CLOSE, 0, 0);
@@ -190,6 +206,23 @@ TEST_F(LinuxCoreTest, CloseDestroysDropsQueuedInputAndQuits) {
     EXPECT_EQ(msg.wParam, 7u);
     EXPECT_EQ(SetCapture(nullptr), nullptr);  // capture was released
     EXPECT_FALSE(DestroyWindow(window));
+}
+
+// The first candidate that connects serves the run; when none does, the
+// last one's reason is what the user reads.
+TEST(CoreChoice, TheFirstCandidateThatConnectsIsChosenElseTheLastReasonIsGiven) {
+    coreReset();
+    PlatformBackend refusing = scripted;
+    refusing.connect = [] { return std::string("nothing there"); };
+    const PlatformBackend* const none[] = {&refusing, &refusing};
+    EXPECT_EQ(coreConnect(none), "nothing there");
+    EXPECT_EQ(coreBackend(), nullptr);
+    const PlatformBackend* const second[] = {&refusing, &scripted};
+    EXPECT_EQ(coreConnect(second), "");
+    EXPECT_EQ(coreBackend(), &scripted);
+    EXPECT_EQ(coreConnect(none), "");  // chosen once, for the whole run
+    EXPECT_EQ(coreBackend(), &scripted);
+    coreReset();
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 // Cannot: sent messages between threads, or timers.
 #include <algorithm>
 
-#include "platform/linux/linux_core.h"
+#include "platform/core.h"
 
 namespace {
 

@@ -1,14 +1,11 @@
-// Window classes, records and handles, and the backend of this run.
+// The backend of this run, window records and their handles, and sending
+// and posting messages.
 //
-// Depends on: the X11 and Wayland backends (linux_backends.h) for choosing.
+// Depends on: the backend tables the entry file lists.
 // Cannot: switch backends within a run; the first one that connects stays.
-#include "platform/linux/linux_core.h"
+#include "platform/core.h"
 
-#include <cstdlib>
-
-#include "platform/linux/linux_backends.h"
-
-LinuxCore core;
+CoreState core;
 
 namespace {
 
@@ -24,40 +21,33 @@ WindowRecord* recordById(std::uintptr_t id) {
     return record->alive ? record : nullptr;
 }
 
-bool waylandRequested() {
-    const char* name = std::getenv("WAYLAND_DISPLAY");
-    return name != nullptr && name[0] != '\0';
-}
-
 }  // namespace
 
-std::string coreConnect() {
+std::string coreConnect(std::span<const PlatformBackend* const> candidates) {
     if (core.backend != nullptr) {
         return {};
     }
-    core.chosen = true;
-    if (waylandRequested() && waylandConnect().empty()) {
-        core.backend = &waylandBackend;
-        return {};
+    std::string problem = "no window system to try";
+    for (const PlatformBackend* candidate : candidates) {
+        problem = candidate->connect();
+        if (problem.empty()) {
+            core.backend = candidate;
+            break;
+        }
     }
-    const std::string problem = x11OpenDisplay();  // selects the X11 backend itself
     return problem;
 }
 
-const LinuxBackend* coreBackend() {
-    if (core.backend == nullptr && !core.chosen) {
-        coreConnect();
-    }
+const PlatformBackend* coreBackend() {
     return core.backend;
 }
 
-void coreUseBackend(const LinuxBackend* backend) {
+void coreUseBackend(const PlatformBackend* backend) {
     core.backend = backend;
-    core.chosen = true;
 }
 
 void coreReset() {
-    core = LinuxCore{};
+    core = CoreState{};
 }
 
 WindowRecord* coreFindWindow(HWND window) {

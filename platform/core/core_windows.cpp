@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "platform/linux/linux_core.h"
+#include "platform/core.h"
 
 namespace {
 

@@ -1,9 +1,10 @@
-// The part of the Linux layer that is the same over every window system:
+// The portable core, shared by every backend that is not Windows itself:
 // window classes and records, handles, the message queue and its ordering
 // rules, paint and quit, default processing, capture, palettes, and the
-// Win32 entry points of platform/winapi.h. What differs (windows on the
-// screen, events, dialogs, pixel formats, GL) is a backend: one per window
-// system, chosen at first use, one per run.
+// Win32 entry points of platform/winapi.h (their code is in core/). What
+// differs (windows on the screen, events, dialogs, pixel formats, GL) is a
+// backend (x11/, wayland/): one table per window system, one per run,
+// chosen by coreConnect from the list that the entry file gives it.
 //
 // Depends on: nothing but the C++ library; the backends bring the rest.
 // Cannot: threads; every call comes from the thread that made the windows.
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -56,8 +58,10 @@ struct WindowRecord {
 
 // One window system. Sizes are the record's; every call may assume the
 // backend is connected.
-struct LinuxBackend {
+struct PlatformBackend {
     const char* name;
+    // Opens the connection: "" on success, else the reason, in one line.
+    std::string (*connect)();
     // Makes (or re-makes) the native window for a pixel format, 0 = none yet.
     bool (*createWindow)(WindowRecord& record, int pixelFormat);
     void (*destroyWindow)(WindowRecord& record);
@@ -85,9 +89,8 @@ struct LinuxBackend {
     bool (*swapBuffers)(WindowRecord& record);
 };
 
-struct LinuxCore {
-    const LinuxBackend* backend = nullptr;
-    bool chosen = false;  // a backend was tried for, even if none connected
+struct CoreState {
+    const PlatformBackend* backend = nullptr;
     std::vector<WindowClassRecord> classes;
     // Records stay allocated after destruction so that a procedure running
     // while its window is destroyed never touches freed memory.
@@ -99,15 +102,15 @@ struct LinuxCore {
     std::vector<std::unique_ptr<std::vector<PALETTEENTRY>>> palettes;
 };
 
-extern LinuxCore core;
+extern CoreState core;
 
-// The backend of this run: Wayland when WAYLAND_DISPLAY is set and the
-// compositor answers, else X11. Null when neither connects.
-const LinuxBackend* coreBackend();
-// Connects as coreBackend does; "" on success, else the reason, in one line.
-std::string coreConnect();
+// Tries the candidates in order; the first that connects serves the run.
+// "" on success, else the last candidate's reason, in one line.
+std::string coreConnect(std::span<const PlatformBackend* const> candidates);
+// The backend of this run; null before one connected.
+const PlatformBackend* coreBackend();
 // A backend that connected by itself (the layer tests open X directly).
-void coreUseBackend(const LinuxBackend* backend);
+void coreUseBackend(const PlatformBackend* backend);
 // Forgets every window, class and message (the backend has closed).
 void coreReset();
 

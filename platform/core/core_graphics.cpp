@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/linux/linux_core.h"
+#include "platform/core.h"
 
 namespace {
 
