@@ -200,25 +200,3 @@ unsigned long x11SyncErrors() {
     XSync(x11.display, False);
     return x11.errorCount - before;
 }
-
-void x11CloseDisplay() {
-    if (x11.display != nullptr) {
-        glXMakeCurrent(x11.display, None, nullptr);
-        for (GLXContext context : x11.contexts) {
-            if (context != nullptr) {
-                glXDestroyContext(x11.display, context);
-            }
-        }
-        for (auto& window : core.windows) {
-            if (x11Of(*window).xwindow != None) {
-                XDestroyWindow(x11.display, x11Of(*window).xwindow);
-            }
-            if (x11Of(*window).ownsColormap) {
-                XFreeColormap(x11.display, x11Of(*window).colormap);
-            }
-        }
-        XCloseDisplay(x11.display);
-    }
-    x11 = X11Layer{};
-    coreReset();
-}

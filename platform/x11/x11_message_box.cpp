@@ -269,17 +269,17 @@ void setTitle(Window window, const char* caption) {
 // The owner's client area on the root window, or nothing when it has no X
 // window to be centred on.
 bool ownerArea(HWND owner, BoxRect* area) {
-    const WindowRecord* ownerRecord = x11FindWindow(owner);
-    if (ownerRecord == nullptr || x11Of(*ownerRecord).xwindow == None) {
+    const Window ownerWindow = x11TopLevelOf(owner);
+    if (ownerWindow == None) {
         return false;
     }
     XWindowAttributes attributes{};
     int x = 0;
     int y = 0;
     Window child = None;
-    if (!XGetWindowAttributes(x11.display, x11Of(*ownerRecord).xwindow, &attributes) ||
-        !XTranslateCoordinates(x11.display, x11Of(*ownerRecord).xwindow,
-                               RootWindow(x11.display, x11.screen), 0, 0, &x, &y, &child)) {
+    if (!XGetWindowAttributes(x11.display, ownerWindow, &attributes) ||
+        !XTranslateCoordinates(x11.display, ownerWindow, RootWindow(x11.display, x11.screen), 0, 0,
+                               &x, &y, &child)) {
         return false;
     }
     *area = BoxRect{x, y, attributes.width, attributes.height};
@@ -319,13 +319,12 @@ void setManagerHints(const MessageBox& box, HWND owner) {
     XSetWMHints(x11.display, box.window, &wmHints);
     x11SetWmProtocols(box.window, false);  // the box's own loop does not answer pings
     x11SetClientProperties(box.window);
-    x11SetIconProperty(box.window, x11ProgramIconHandle());
+    x11SetIconProperty(box.window, coreProgramIcon());
     Atom dialogType = x11.netWmWindowTypeDialog;
     XChangeProperty(x11.display, box.window, x11.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&dialogType), 1);
-    const WindowRecord* ownerRecord = x11FindWindow(owner);
-    if (ownerRecord != nullptr && x11Of(*ownerRecord).xwindow != None) {
-        XSetTransientForHint(x11.display, box.window, x11Of(*ownerRecord).xwindow);
+    if (x11TopLevelOf(owner) != None) {
+        XSetTransientForHint(x11.display, box.window, x11TopLevelOf(owner));
     }
 }
 
@@ -434,7 +433,7 @@ void destroy(MessageBox& box) {
 }  // namespace
 
 int x11MessageBox(WindowRecord* ownerRecord, const char* text, const char* caption, UINT type) {
-    const HWND owner = ownerRecord != nullptr ? x11Handle(*ownerRecord) : nullptr;
+    const HWND owner = ownerRecord != nullptr ? coreHandle(*ownerRecord) : nullptr;
     MessageBox box;
     box.type = type;
     box.content.lines = splitDialogLines(text);

@@ -9,14 +9,16 @@
 
 namespace {
 
-struct ScriptedWindow : NativeWindow {};
+struct ScriptedWindow : NativeWindow {
+    using NativeWindow::NativeWindow;
+};
 
 // What the next sleep delivers; the test fails rather than hang when empty.
 std::function<bool()> onWait;
 int waits = 0;
 
 bool createWindow(WindowRecord& record, int) {
-    record.native = std::make_unique<ScriptedWindow>();
+    record.native = std::make_unique<ScriptedWindow>(*coreBackend());
     return true;
 }
 void nothing(WindowRecord&) {}
