@@ -1,8 +1,7 @@
-// The X connection: opening it, its atoms, the error handlers, and closing
-// everything down again.
+// The X connection: opening it, its atoms, the error handlers, and the
+// backend's table. It closes with the process.
 //
-// Depends on: Xlib, GLX (contexts are destroyed on close), $DISPLAY, a
-// helper thread for opening the connection.
+// Depends on: Xlib, $DISPLAY, a helper thread for opening the connection.
 // Cannot: survive a lost connection; Xlib gives no way back, so the process
 // reports it in one line and ends with status 1. A display that accepts the
 // connection but never answers is given up after a few seconds, and the

@@ -1,12 +1,10 @@
 // Shared state of the X11 backend: the display, its atoms, pixel formats
-// (visuals) and GL contexts, and what each window keeps on the server. One
-// record, reached by the backend's source files and by its tests; windows,
-// the queue and palettes are the core's (platform/core.h).
+// (visuals), and what each window keeps on the server. One record, reached
+// by the backend's source files and by its tests; windows, handles, the
+// queue, palettes and GL context handles are the core's (platform/core.h).
 //
 // Depends on: Xlib and GLX. Every window is top-level (parents are ignored)
-// and holds one child X window, its picture, of the program's size; handles
-// are small numbers that are never reused, so a stale handle finds nothing
-// instead of another window.
+// and holds one child X window, its picture, of the program's size.
 #pragma once
 
 // First: it defines APIENTRY, which the GL headers only define when absent.

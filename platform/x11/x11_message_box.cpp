@@ -323,8 +323,9 @@ void setManagerHints(const MessageBox& box, HWND owner) {
     Atom dialogType = x11.netWmWindowTypeDialog;
     XChangeProperty(x11.display, box.window, x11.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&dialogType), 1);
-    if (x11TopLevelOf(owner) != None) {
-        XSetTransientForHint(x11.display, box.window, x11TopLevelOf(owner));
+    const Window ownerWindow = x11TopLevelOf(owner);
+    if (ownerWindow != None) {
+        XSetTransientForHint(x11.display, box.window, ownerWindow);
     }
 }
 
