@@ -524,4 +524,43 @@ TEST_F(X11MessageBoxOn8BitsTest, TheBoxFallsBackToTwoColourText) {
     EXPECT_EQ(textShadesOnScreen(server->display(), 2), 2u);
 }
 
+// The colour a colour-mapped pixel stands for, 8 bits a channel.
+Colour cellColour(Display* display, unsigned long pixel) {
+    XColor cell{};
+    cell.pixel = pixel;
+    XQueryColor(display, DefaultColormap(display, DefaultScreen(display)), &cell);
+    return {cell.red / 257u, cell.green / 257u, cell.blue / 257u};
+}
+
+bool near(Colour c, Colour wanted) {
+    const auto close = [](unsigned a, unsigned b) { return a + 2 >= b && a <= b + 2; };
+    return close(c.red, wanted.red) && close(c.green, wanted.green) && close(c.blue, wanted.blue);
+}
+
+TEST_F(X11MessageBoxOn8BitsTest, TheFaceAndTheSignKeepTheirColours) {
+    Colour face{};
+    Colour sign{};
+    std::thread operatorThread([&] {
+        Operator op(server->display());
+        const Window box = op.waitForBox("Mapped");
+        op.waitUntil([&] {
+            XImage* image = XGetImage(op.display(), box, 0, 0, static_cast<unsigned>(op.width),
+                                      static_cast<unsigned>(op.height), AllPlanes, ZPixmap);
+            if (image != nullptr) {
+                face = cellColour(op.display(), XGetPixel(image, 2, 2));
+                sign = cellColour(op.display(), XGetPixel(image, 14 + 4, 14 + 16));
+                XDestroyImage(image);
+            }
+            return near(face, {236, 236, 236}) && near(sign, {210, 30, 30});
+        });
+        op.tap(XK_Return);
+        op.waitUntil([&] { return !op.isOpen(box); });
+        op.closeIfOpen(box);
+    });
+    MessageBoxA(nullptr, "failed", "Mapped", MB_OK | MB_ICONERROR);
+    operatorThread.join();
+    EXPECT_TRUE(near(face, {236, 236, 236})) << face.red << "," << face.green << "," << face.blue;
+    EXPECT_TRUE(near(sign, {210, 30, 30})) << sign.red << "," << sign.green << "," << sign.blue;
+}
+
 }  // namespace
