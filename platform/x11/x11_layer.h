@@ -63,8 +63,6 @@ extern X11Layer x11;
 
 // The X side of a window; null before the X window is made.
 X11Window* x11WindowOf(const WindowRecord& record);
-// The top-level X window of a handle; None when there is none.
-Window x11TopLevelOf(HWND window);
 
 // Connection. x11OpenDisplay opens $DISPLAY once and returns "" on success or
 // the reason it cannot ("DISPLAY is not set", "cannot open display \":9\"",

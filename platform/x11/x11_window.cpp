@@ -154,12 +154,6 @@ X11Window* x11WindowOf(const WindowRecord& record) {
     return coreNativeOf<X11Window>(record, x11Backend);
 }
 
-Window x11TopLevelOf(HWND handle) {
-    const WindowRecord* record = coreFindWindow(handle);
-    const X11Window* window = record != nullptr ? x11WindowOf(*record) : nullptr;
-    return window != nullptr ? window->xwindow : None;
-}
-
 WindowRecord* x11WindowFromX(Window xwindow) {
     if (xwindow == None) {
         return nullptr;

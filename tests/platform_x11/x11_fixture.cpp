@@ -125,13 +125,22 @@ HWND X11Test::createShownWindow(int x, int y, int width, int height) {
     return window;
 }
 
+namespace {
+
+const X11Window* nativeOf(HWND window) {
+    const WindowRecord* record = coreFindWindow(window);
+    return record != nullptr ? x11WindowOf(*record) : nullptr;
+}
+
+}  // namespace
+
 Window X11Test::xOf(HWND window) const {
-    return x11TopLevelOf(window);
+    const X11Window* native = nativeOf(window);
+    return native != nullptr ? native->xwindow : None;
 }
 
 Window X11Test::pictureOf(HWND window) const {
-    const WindowRecord* record = coreFindWindow(window);
-    const X11Window* native = record != nullptr ? x11WindowOf(*record) : nullptr;
+    const X11Window* native = nativeOf(window);
     return native != nullptr ? native->picture : None;
 }
 
