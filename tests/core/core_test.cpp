@@ -234,6 +234,15 @@ TEST_F(CoreTest, SettingsShapeThePixelFormatContextAndScreenAnswers) {
     EXPECT_EQ(box.texts, (std::vector<std::string>{"text", "Error"}));
 }
 
+TEST_F(CoreTest, AHiddenWindowIsPaintedOnlyOnceShown) {
+    scriptedInvalidate();
+    MSG msg{};
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+    ShowWindow(window, SW_SHOW);
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
+}
+
 // Minimising stops nothing by itself; a restore owes a paint.
 TEST_F(CoreTest, IconicIsTheWindowSystemsAnswerAndARestoreOwesAPaint) {
     ShowWindow(window, SW_SHOW);
