@@ -4,6 +4,7 @@
 // Depends on: the core and the web backend.
 // Cannot: run outside a page; page.js logs the exit status.
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/core.h"
 #include "platform/web/web_backend.h"
@@ -23,5 +24,7 @@ int main() {
     static char noArguments[] = "";
     // Any non-null value names the module; nothing loads resources from it.
     auto* module = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x400000));
-    return WinMain(module, nullptr, noArguments, SW_SHOWNORMAL);
+    // Said outright: a main that returns after ASYNCIFY resumed it ends
+    // nothing, and the page must hear the status.
+    std::exit(WinMain(module, nullptr, noArguments, SW_SHOWNORMAL));
 }

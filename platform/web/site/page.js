@@ -137,6 +137,12 @@
     line.hidden = false;
   }
 
+  // exit() unwinds the program with an ExitStatus; resumed from a promise,
+  // that surfaces as a rejection. It is how the program ends, not a fault.
+  window.addEventListener('unhandledrejection', (e) => {
+    if (e.reason && e.reason.name === 'ExitStatus') e.preventDefault();
+  });
+
   document.addEventListener('keydown', onKeyDown);
   document.addEventListener('visibilitychange', () => {
     if (!document.hidden) push({kind: 5});
