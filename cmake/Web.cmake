@@ -11,3 +11,13 @@ target_link_options(morvane PRIVATE
   -sENVIRONMENT=web -sSTRICT_JS=0
   "-sEXPORTED_RUNTIME_METHODS=[]")
 add_dependencies(morvane morvane_site)
+
+# CPack: Morvane-1.0.0-web.zip, one folder with the site, LICENSE and README.
+install(DIRECTORY ${MORVANE_SITE_DIR}/ DESTINATION .)
+install(FILES ${MORVANE_ROOT}/LICENSE ${MORVANE_ROOT}/README.md DESTINATION .)
+set(CPACK_PACKAGE_NAME morvane)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_FILE_NAME Morvane-${PROJECT_VERSION}-web)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+include(CPack)
