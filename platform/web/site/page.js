@@ -34,7 +34,10 @@
 
   function onKeyDown(e) {
     if (dialogOpen() || e.ctrlKey || e.metaKey || e.altKey || !canvas) return;
-    e.preventDefault();
+    // Typing keys are the viewer's; the browser keeps F5, Tab and the like.
+    if (e.key.length === 1 || e.key === 'Escape' || e.key === 'Enter' || e.key === 'Backspace') {
+      e.preventDefault();
+    }
     push({kind: 4, key: e.key});
   }
 
