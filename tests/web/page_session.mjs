@@ -5,6 +5,7 @@
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
+import { before, after } from 'node:test';
 import { chromium } from 'playwright-core';
 
 export const kPolicy = "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'";
@@ -70,4 +71,21 @@ export async function waitFor(check, what, timeoutMs = 15000) {
     if (Date.now() > deadline) throw new Error('timed out waiting for ' + what);
     await new Promise((resolve) => setTimeout(resolve, 50));
   }
+}
+
+// For a test file: the site served and a browser launched before its tests,
+// both closed after them. The returned record fills in when they start.
+export function useSite(dir) {
+  const session = { url: null, browser: null };
+  let served = null;
+  before(async () => {
+    served = await serveSite(dir);
+    session.url = served.url;
+    session.browser = await launchBrowser();
+  });
+  after(async () => {
+    await session.browser?.close();
+    served?.server.close();
+  });
+  return session;
 }

@@ -1,11 +1,11 @@
 // The web build in Debian's headless Chromium (WebGL on SwiftShader),
 // driven only through what a user has: keys, the mouse, screenshots and
 // the page's text.
-import { test, describe, before, after } from 'node:test';
+import { test, describe } from 'node:test';
 import assert from 'node:assert/strict';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { serveSite, launchBrowser, openPage, waitFor } from './page_session.mjs';
+import { useSite, launchBrowser, openPage, waitFor } from './page_session.mjs';
 import { decodePng } from './png.mjs';
 
 const kSite = process.env.MORVANE_SITE ||
@@ -14,17 +14,7 @@ const kBackground = [38, 38, 38];
 const kFogBackground = [51, 38, 38];
 const kNotice = ' mouse: touch the window image for movement----- ';
 
-let site;
-let browser;
-
-before(async () => {
-  site = await serveSite(kSite);
-  browser = await launchBrowser();
-});
-after(async () => {
-  await browser?.close();
-  site?.server.close();
-});
+const site = useSite(kSite);
 
 function near(actual, expected, tolerance = 2) {
   return actual.every((value, i) => Math.abs(value - expected[i]) <= tolerance);
@@ -65,7 +55,7 @@ async function noticeText(page) {
 
 // The page with the notice closed by Return and the first frame shown.
 async function startViewer(options) {
-  const page = await openPage(browser, site.url, options);
+  const page = await openPage(site.browser, site.url, options);
   await noticeText(page);
   await page.keyboard.press('Enter');
   await waitFor(() => page.locator('canvas:visible').count(), 'the canvas');
@@ -98,7 +88,7 @@ async function canvasCentre(page) {
 
 describe('start', () => {
   test('the notice comes first, modal, with its caption, text and a focused OK', async () => {
-    const page = await openPage(browser, site.url);
+    const page = await openPage(site.browser, site.url);
     const notice = await noticeText(page);
     assert.equal(notice.caption, 'Morvane 1.0');
     assert.equal(notice.text, kNotice);
@@ -114,7 +104,7 @@ describe('start', () => {
 
   test('Space and Esc close the notice as OK does', async () => {
     for (const key of ['Space', 'Escape']) {
-      const page = await openPage(browser, site.url);
+      const page = await openPage(site.browser, site.url);
       await noticeText(page);
       await page.keyboard.press(key);
       await waitFor(() => page.locator('canvas:visible').count(), 'the canvas after ' + key);

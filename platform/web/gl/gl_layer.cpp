@@ -194,22 +194,26 @@ void setCapability(GLenum capability, bool on) {
     }
 }
 
-void setMaterial(Material& m, GLenum name, const GLfloat* values) {
+// The ambient, diffuse or specular colour that name picks, or null.
+std::array<float, 4>* colourNamed(GLenum name, std::array<float, 4>& ambient,
+                                  std::array<float, 4>& diffuse, std::array<float, 4>& specular) {
     switch (name) {
         case GL_AMBIENT:
-            m.ambient = copy4(values);
-            break;
+            return &ambient;
         case GL_DIFFUSE:
-            m.diffuse = copy4(values);
-            break;
+            return &diffuse;
         case GL_SPECULAR:
-            m.specular = copy4(values);
-            break;
-        case GL_SHININESS:
-            m.shininess = values[0];
-            break;
+            return &specular;
         default:
-            break;
+            return nullptr;
+    }
+}
+
+void setMaterial(Material& m, GLenum name, const GLfloat* values) {
+    if (name == GL_SHININESS) {
+        m.shininess = values[0];
+    } else if (auto* colour = colourNamed(name, m.ambient, m.diffuse, m.specular)) {
+        *colour = copy4(values);
     }
 }
 
@@ -294,21 +298,10 @@ void glLightfv(GLenum light, GLenum name, const GLfloat* values) {
         return;
     }
     LightSource& source = gl.lighting.lights[light - GL_LIGHT0];
-    switch (name) {
-        case GL_AMBIENT:
-            source.ambient = copy4(values);
-            break;
-        case GL_DIFFUSE:
-            source.diffuse = copy4(values);
-            break;
-        case GL_SPECULAR:
-            source.specular = copy4(values);
-            break;
-        case GL_POSITION:
-            source.eyePosition = transformPoint(gl.modelview.back(), copy4(values));
-            break;
-        default:
-            break;
+    if (name == GL_POSITION) {
+        source.eyePosition = transformPoint(gl.modelview.back(), copy4(values));
+    } else if (auto* colour = colourNamed(name, source.ambient, source.diffuse, source.specular)) {
+        *colour = copy4(values);
     }
 }
 
