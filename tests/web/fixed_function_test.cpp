@@ -26,14 +26,14 @@ void expectColour(const std::array<float, 4>& actual, const std::array<float, 4>
 
 }  // namespace
 
-TEST(Lighting, HeadOnLightGivesAmbientDiffuseAndFullHighlight) {
+TEST(LightingEquation, HeadOnLightGivesAmbientDiffuseAndFullHighlight) {
     const Lighting lighting = oneLight({0, 0, 1, 0});
     // 0.2 x 0.2 scene ambient + diffuse x 1 + specular x 1^10; alpha = diffuse's.
     expectColour(litColour(lighting, lighting.front, {0, 0, 1}),
                  {0.04f + 0.5f + 0.25f, 0.04f + 0.4f + 0.25f, 0.04f + 0.2f + 0.25f, 0.6f});
 }
 
-TEST(Lighting, ObliqueLightScalesDiffuseByTheCosineAndHighlightByItsPower) {
+TEST(LightingEquation, ObliqueLightScalesDiffuseByTheCosineAndHighlightByItsPower) {
     // Light at 60 degrees from the normal in the x-z plane: n.L = 0.5; the
     // half vector is at 30 degrees, so n.h = cos 30.
     const float sin60 = std::sqrt(3.0f) / 2;
@@ -44,7 +44,7 @@ TEST(Lighting, ObliqueLightScalesDiffuseByTheCosineAndHighlightByItsPower) {
         {0.04f + 0.25f + highlight, 0.04f + 0.2f + highlight, 0.04f + 0.1f + highlight, 0.6f});
 }
 
-TEST(Lighting, LightBehindTheSurfaceLeavesOnlyAmbient) {
+TEST(LightingEquation, LightBehindTheSurfaceLeavesOnlyAmbient) {
     Lighting lighting = oneLight({0, 0, -1, 0});
     lighting.lights[0].ambient = {0.5f, 0, 0, 1};
     // Scene ambient 0.2 and light ambient 0.5 on material ambient 0.2.
@@ -52,7 +52,7 @@ TEST(Lighting, LightBehindTheSurfaceLeavesOnlyAmbient) {
                  {0.04f + 0.1f, 0.04f, 0.04f, 0.6f});
 }
 
-TEST(Lighting, DisabledLightsAddNothingAndSumsClampAtOne) {
+TEST(LightingEquation, DisabledLightsAddNothingAndSumsClampAtOne) {
     Lighting lighting = oneLight({0, 0, 1, 0});
     lighting.lights[3].diffuse = {5, 5, 5, 1};
     lighting.lights[3].eyePosition = {0, 0, 1, 0};
