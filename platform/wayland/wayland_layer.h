@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/core.h"
+#include "platform/wayland/wayland_backend.h"
 
 #include <EGL/egl.h>
 #include <libdecor.h>
@@ -43,6 +44,7 @@ struct ShmBuffer {
 // A top-level: a parent surface decorated by libdecor, filled black, and
 // a subsurface of the drawable's size centred on it for GL.
 struct WaylandWindow : NativeWindow {
+    WaylandWindow() : NativeWindow(waylandBackend) {}
     ~WaylandWindow() override;
     wl_surface* surface = nullptr;  // the decorated parent
     wl_surface* glSurface = nullptr;
@@ -90,11 +92,9 @@ struct WaylandLayer {
     double pointerX = 0;  // surface-local, logical
     double pointerY = 0;
     bool buttonHeld = false;
-    std::uint32_t pointerSerial = 0;
     EGLDisplay egl = EGL_NO_DISPLAY;
     bool eglReady = false;
-    std::vector<EGLConfig> configs;    // pixel format n is configs[n - 1]
-    std::vector<EGLContext> contexts;  // null once deleted; handle = index + 1
+    std::vector<EGLConfig> configs;  // pixel format n is configs[n - 1]
     // A message box's input goes to it, not to the queue.
     struct BoxInput* box = nullptr;
 };
@@ -112,7 +112,7 @@ bool waylandWaitAtMost(std::chrono::milliseconds limit);
 const WaylandOutput* waylandFirstOutput();
 int waylandScale();
 
-// Windows.
+// Windows. The Wayland side of a window; null before it is made.
 WaylandWindow* waylandWindowOf(const WindowRecord& record);
 WindowRecord* waylandRecordOf(wl_surface* surface);  // parent or GL surface
 // Frame callbacks on a window's GL surface.

@@ -214,7 +214,7 @@ WaylandWindow::~WaylandWindow() {
 }
 
 WaylandWindow* waylandWindowOf(const WindowRecord& record) {
-    return dynamic_cast<WaylandWindow*>(record.native.get());
+    return coreNativeOf<WaylandWindow>(record, waylandBackend);
 }
 
 WindowRecord* waylandRecordOf(wl_surface* surface) {
