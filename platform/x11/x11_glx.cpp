@@ -35,9 +35,15 @@ int formatOfVisual(VisualID id) {
 }
 
 bool hasGlx() {
-    int errorBase = 0;
-    int eventBase = 0;
-    return x11Display() != nullptr && glXQueryExtension(x11.display, &errorBase, &eventBase);
+    if (x11Display() == nullptr) {
+        return false;
+    }
+    if (x11.glxPresent < 0) {
+        int errorBase = 0;
+        int eventBase = 0;
+        x11.glxPresent = glXQueryExtension(x11.display, &errorBase, &eventBase) ? 1 : 0;
+    }
+    return x11.glxPresent == 1;
 }
 
 int glxValue(const XVisualInfo& visual, int attribute) {
@@ -47,7 +53,7 @@ int glxValue(const XVisualInfo& visual, int attribute) {
                : 0;
 }
 
-VisualTraits traitsOf(const XVisualInfo& visual) {
+VisualTraits askTraits(const XVisualInfo& visual) {
     VisualTraits traits;
     traits.visualClass = visual.c_class;
     traits.depth = visual.depth;
@@ -69,6 +75,16 @@ VisualTraits traitsOf(const XVisualInfo& visual) {
     traits.accumAlphaBits = glxValue(visual, GLX_ACCUM_ALPHA_SIZE);
     traits.auxBuffers = glxValue(visual, GLX_AUX_BUFFERS);
     return traits;
+}
+
+const VisualTraits& traitsOfFormat(int format) {
+    const auto index = static_cast<std::size_t>(format - 1);
+    x11.visualTraits.resize(x11Visuals().size());
+    auto& traits = x11.visualTraits[index];
+    if (!traits) {
+        traits = askTraits(x11Visuals()[index]);
+    }
+    return *traits;
 }
 
 BYTE byte(int value) {
@@ -102,6 +118,11 @@ std::vector<int> glxRequest(const PIXELFORMATDESCRIPTOR& request) {
     return attributes;
 }
 
+bool sameXSide(const XVisualInfo& a, const XVisualInfo& b) {
+    return a.c_class == b.c_class && a.depth == b.depth && a.red_mask == b.red_mask &&
+           a.green_mask == b.green_mask && a.blue_mask == b.blue_mask;
+}
+
 bool sameButDepthBits(const VisualTraits& a, const VisualTraits& b) {
     return a.visualClass == b.visualClass && a.depth == b.depth && a.redMask == b.redMask &&
            a.greenMask == b.greenMask && a.blueMask == b.blueMask && a.openGl == b.openGl &&
@@ -116,16 +137,30 @@ bool sameButDepthBits(const VisualTraits& a, const VisualTraits& b) {
 // smallest that still meets the request (16 bits where 32 would be chosen).
 // Windows programs get that under Wine, and with another precision the
 // model's two windings per triangle win the depth test in other places.
+// Only visuals whose X side matches are asked about GLX at all, and those
+// only for their depth buffer until one could win.
 int closestDepthFormat(const XVisualInfo& chosen, int requestedDepthBits) {
-    const VisualTraits picked = traitsOf(chosen);
     int best = formatOfVisual(chosen.visualid);
+    if (best == 0) {
+        return 0;
+    }
+    const VisualTraits picked = traitsOfFormat(best);
     int bestBits = picked.depthBits;
     const auto& visuals = x11Visuals();
     for (std::size_t i = 0; i < visuals.size(); ++i) {
-        const VisualTraits traits = traitsOf(visuals[i]);
+        if (!sameXSide(visuals[i], chosen)) {
+            continue;
+        }
+        const int format = static_cast<int>(i + 1);
+        const int depthBits = x11.visualTraits[i] ? x11.visualTraits[i]->depthBits
+                                                  : glxValue(visuals[i], GLX_DEPTH_SIZE);
+        if (depthBits < requestedDepthBits || depthBits >= bestBits) {
+            continue;
+        }
+        const VisualTraits& traits = traitsOfFormat(format);
         if (traits.depthBits >= requestedDepthBits && traits.depthBits < bestBits &&
             sameButDepthBits(traits, picked)) {
-            best = static_cast<int>(i + 1);
+            best = format;
             bestBits = traits.depthBits;
         }
     }
@@ -238,7 +273,7 @@ bool x11DescribePixelFormat(int format, PIXELFORMATDESCRIPTOR* descriptor) {
     if (visual == nullptr) {
         return false;
     }
-    *descriptor = x11DescribeTraits(traitsOf(*visual));
+    *descriptor = x11DescribeTraits(traitsOfFormat(format));
     return true;
 }
 
@@ -269,7 +304,7 @@ UINT x11RealizePalette(WindowRecord& record, const std::vector<PALETTEENTRY>& en
 
 HGLRC x11CreateContext(WindowRecord& record) {
     const XVisualInfo* visual = visualOfFormat(record.pixelFormat);
-    if (visual == nullptr || !hasGlx() || glxValue(*visual, GLX_USE_GL) == 0) {
+    if (visual == nullptr || !traitsOfFormat(record.pixelFormat).openGl) {
         return nullptr;
     }
     // Without a usable driver Mesa falls back to an indirect context, which

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,26 @@ struct X11Window : NativeWindow {
     bool iconic = false;  // WM_STATE says IconicState
 };
 
+// What a visual offers, as read from the server and GLX.
+struct VisualTraits {
+    int visualClass = TrueColor;
+    int depth = 24;
+    unsigned long redMask = 0;
+    unsigned long greenMask = 0;
+    unsigned long blueMask = 0;
+    bool openGl = false;
+    bool rgba = false;
+    bool doubleBuffer = false;
+    int alphaBits = 0;
+    int depthBits = 0;
+    int stencilBits = 0;
+    int accumRedBits = 0;
+    int accumGreenBits = 0;
+    int accumBlueBits = 0;
+    int accumAlphaBits = 0;
+    int auxBuffers = 0;
+};
+
 struct X11Layer {
     Display* display = nullptr;
     int screen = 0;
@@ -54,6 +75,10 @@ struct X11Layer {
     Cursor arrowCursor = None;
     std::vector<XVisualInfo> visuals;  // pixel format n is visuals[n - 1]
     bool visualsLoaded = false;
+    // Each GLX call costs a process check in the dispatch library, and
+    // glXQueryExtension an X round trip: both are asked once per display.
+    int glxPresent = -1;                                    // -1 until asked
+    std::vector<std::optional<VisualTraits>> visualTraits;  // by visuals' index
     unsigned long errorCount = 0;
     bool errorReported = false;
     bool errorsExplained = false;  // counted, not shown: the caller reports the failure itself
@@ -97,25 +122,6 @@ bool x11IsForged(const XEvent& event);
 const std::vector<XVisualInfo>& x11Visuals();
 bool x11NeedsPalette(const XVisualInfo& visual);
 
-// What a visual offers, as read from the server and GLX.
-struct VisualTraits {
-    int visualClass = TrueColor;
-    int depth = 24;
-    unsigned long redMask = 0;
-    unsigned long greenMask = 0;
-    unsigned long blueMask = 0;
-    bool openGl = false;
-    bool rgba = false;
-    bool doubleBuffer = false;
-    int alphaBits = 0;
-    int depthBits = 0;
-    int stencilBits = 0;
-    int accumRedBits = 0;
-    int accumGreenBits = 0;
-    int accumBlueBits = 0;
-    int accumAlphaBits = 0;
-    int auxBuffers = 0;
-};
 PIXELFORMATDESCRIPTOR x11DescribeTraits(const VisualTraits& traits);
 int x11MaskBits(unsigned long mask);
 int x11MaskShift(unsigned long mask);

@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -165,6 +166,69 @@ TEST_F(X11GlxTest, PalettesAreHarmlessOnTrueColour) {
     LOGPALETTE empty{0x300, 0, {}};
     EXPECT_EQ(CreatePalette(&empty), nullptr);
     EXPECT_EQ(CreatePalette(nullptr), nullptr);
+}
+
+// What GLX itself says of the n-th visual, asked on the observer's connection.
+PIXELFORMATDESCRIPTOR glxSays(Display* display, int format) {
+    XVisualInfo pattern{};
+    pattern.screen = DefaultScreen(display);
+    int count = 0;
+    XVisualInfo* visuals = XGetVisualInfo(display, VisualScreenMask, &pattern, &count);
+    XVisualInfo& visual = visuals[format - 1];
+    auto ask = [&](int attribute) {
+        int value = 0;
+        return glXGetConfig(display, &visual, attribute, &value) == 0 ? value : 0;
+    };
+    PIXELFORMATDESCRIPTOR says{};
+    says.dwFlags = (ask(GLX_USE_GL) != 0 ? PFD_SUPPORT_OPENGL : 0u) |
+                   (ask(GLX_DOUBLEBUFFER) != 0 ? PFD_DOUBLEBUFFER : 0u);
+    says.cDepthBits = static_cast<BYTE>(ask(GLX_DEPTH_SIZE));
+    says.cStencilBits = static_cast<BYTE>(ask(GLX_STENCIL_SIZE));
+    says.cAccumBits = static_cast<BYTE>(ask(GLX_ACCUM_RED_SIZE) + ask(GLX_ACCUM_GREEN_SIZE) +
+                                        ask(GLX_ACCUM_BLUE_SIZE) + ask(GLX_ACCUM_ALPHA_SIZE));
+    says.cAlphaBits = static_cast<BYTE>(ask(GLX_ALPHA_SIZE));
+    XFree(visuals);
+    return says;
+}
+
+// GLX is asked once per visual and kept: every answer, given before or after
+// a choice filled part of what is kept, is still that visual's own.
+TEST_F(X11GlxTest, EveryFormatDescribesItsOwnVisualBeforeAndAfterAChoice) {
+    HWND window = createWindow();
+    HDC dc = GetDC(window);
+    const int count = DescribePixelFormat(dc, 0, 0, nullptr);
+    ASSERT_GT(count, 1);
+    const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
+    const int probes[] = {count, 1, count / 2};
+    PIXELFORMATDESCRIPTOR early[3]{};
+    for (int i = 0; i < 3; ++i) {
+        DescribePixelFormat(dc, probes[i], sizeof early[i], &early[i]);
+    }
+    const int chosen = ChoosePixelFormat(dc, &request);
+    ASSERT_GT(chosen, 0);
+    EXPECT_EQ(ChoosePixelFormat(dc, &request), chosen);
+    int openGlFormats = 0;
+    for (int format = 1; format <= count; ++format) {
+        PIXELFORMATDESCRIPTOR described{};
+        ASSERT_EQ(DescribePixelFormat(dc, format, sizeof described, &described), count);
+        const PIXELFORMATDESCRIPTOR says = glxSays(observer, format);
+        const DWORD glFlags = PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+        EXPECT_EQ(described.dwFlags & glFlags, says.dwFlags) << "format " << format;
+        if ((says.dwFlags & PFD_SUPPORT_OPENGL) == 0) {
+            continue;
+        }
+        ++openGlFormats;
+        EXPECT_EQ(described.cDepthBits, says.cDepthBits) << "format " << format;
+        EXPECT_EQ(described.cStencilBits, says.cStencilBits) << "format " << format;
+        EXPECT_EQ(described.cAccumBits, says.cAccumBits) << "format " << format;
+        EXPECT_EQ(described.cAlphaBits, says.cAlphaBits) << "format " << format;
+    }
+    EXPECT_GT(openGlFormats, 1);
+    for (int i = 0; i < 3; ++i) {
+        PIXELFORMATDESCRIPTOR late{};
+        DescribePixelFormat(dc, probes[i], sizeof late, &late);
+        EXPECT_EQ(std::memcmp(&late, &early[i], sizeof late), 0) << "format " << probes[i];
+    }
 }
 
 class X11NoGlxTest : public X11Test {

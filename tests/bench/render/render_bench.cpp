@@ -3,17 +3,21 @@
 //
 //   render_bench [seconds-per-round] [path-to-morvane]
 //   render_bench frames N immediate|buffer
+//   render_bench startup ROUNDS path-to-morvane path-to-bare_program
 //
 // Frame rates alternate immediate mode and the buffer-object reference in
 // rounds (A B A B ...), since the load on these machines drifts. The second
 // form draws exactly N spinning frames one way and exits, for counting
-// instructions under callgrind, which the load does not disturb.
+// instructions under callgrind, which the load does not disturb. The third
+// times start-up from outside, the viewer alternated with the bare program,
+// each with Mesa's shader cache warm and empty.
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -147,6 +151,74 @@ void benchStartup(const std::string& program) {
         median(toNotice), median(toFrame), median(toNotice) + median(toFrame));
 }
 
+// A shader cache directory of its own; empty until a program fills it.
+std::string freshCacheDirectory() {
+    char name[] = "/tmp/morvane-shader-cache-XXXXXX";
+    return mkdtemp(name) != nullptr ? name : "";
+}
+
+struct StartupFigures {
+    std::vector<double> toNotice, warmToFrame, emptyToFrame, bareWarm, bareEmpty;
+};
+
+// One round: viewer and bare program, warm then empty. False on a failure.
+bool startupRound(const std::string& morvane, const std::string& bare, const std::string& warm,
+                  StartupFigures& figures) {
+    for (const bool empty : {false, true}) {
+        const std::string cache = empty ? freshCacheDirectory() : warm;
+        const std::vector<std::string> environment = {"MESA_SHADER_CACHE_DIR=" + cache};
+        const StartupRun viewerRun = measureStartup(morvane, environment);
+        if (empty) {
+            std::filesystem::remove_all(cache);
+        }
+        const std::string bareCache = empty ? freshCacheDirectory() : warm;
+        const auto bareRun = measureBareStartup(bare, {"MESA_SHADER_CACHE_DIR=" + bareCache});
+        if (empty) {
+            std::filesystem::remove_all(bareCache);
+        }
+        if (!viewerRun.ok || !bareRun) {
+            std::printf("start-up round failed: %s\n",
+                        viewerRun.ok ? "bare program drew nothing" : viewerRun.failure.c_str());
+            return false;
+        }
+        std::printf(
+            "  %s cache: exec to notice %.1f ms, Return to first picture %.1f ms; "
+            "bare exec to first picture %.1f ms\n",
+            empty ? "empty" : "warm ", viewerRun.execToNoticeMs, viewerRun.closeToFrameMs,
+            *bareRun);
+        figures.toNotice.push_back(viewerRun.execToNoticeMs);
+        (empty ? figures.emptyToFrame : figures.warmToFrame).push_back(viewerRun.closeToFrameMs);
+        (empty ? figures.bareEmpty : figures.bareWarm).push_back(*bareRun);
+    }
+    return true;
+}
+
+int benchStartupAgainstBare(int rounds, const std::string& morvane, const std::string& bare) {
+    const std::string warm = freshCacheDirectory();
+    measureStartup(morvane, {"MESA_SHADER_CACHE_DIR=" + warm});  // fills the warm cache
+    measureBareStartup(bare, {"MESA_SHADER_CACHE_DIR=" + warm});
+    StartupFigures figures;
+    for (int round = 0; round < rounds; ++round) {
+        if (!startupRound(morvane, bare, warm, figures)) {
+            std::filesystem::remove_all(warm);
+            return 1;
+        }
+    }
+    std::filesystem::remove_all(warm);
+    std::printf("median of %d: exec to notice %.1f ms\n", rounds, median(figures.toNotice));
+    std::printf(
+        "median of %d, warm cache: Return to first picture %.1f ms; bare exec to first "
+        "picture %.1f ms; ratio %.2f\n",
+        rounds, median(figures.warmToFrame), median(figures.bareWarm),
+        median(figures.warmToFrame) / median(figures.bareWarm));
+    std::printf(
+        "median of %d, empty cache: Return to first picture %.1f ms; bare exec to first "
+        "picture %.1f ms; ratio %.2f\n",
+        rounds, median(figures.emptyToFrame), median(figures.bareEmpty),
+        median(figures.emptyToFrame) / median(figures.bareEmpty));
+    return 0;
+}
+
 int drawFrames(long count, const std::string& kind) {
     initScene();
     MeshBuffer buffer = uploadMesh(builtinModel);
@@ -165,6 +237,9 @@ int drawFrames(long count, const std::string& kind) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "startup") {
+        return benchStartupAgainstBare(std::max(1, std::atoi(argv[2])), argv[3], argv[4]);
+    }
     if (argc == 4 && std::string(argv[1]) == "frames") {
         if (!openGlWindow() || !makeFreshContext()) {
             std::fprintf(stderr, "render_bench: %s\n", glWindowError().c_str());

@@ -66,7 +66,8 @@ StartupRun failed(StartupRun run, const std::string& why) {
 
 }  // namespace
 
-StartupRun measureStartup(const std::string& programPath) {
+StartupRun measureStartup(const std::string& programPath,
+                          const std::vector<std::string>& environment) {
     StartupRun run;
     XvfbServer server("1280x1024x24");
     if (server.display().empty()) {
@@ -79,7 +80,7 @@ StartupRun measureStartup(const std::string& programPath) {
     Display* d = x.get();
 
     const auto exec = Clock::now();
-    ProgramProcess program(programPath, server.display());
+    ProgramProcess program(programPath, server.display(), environment);
     const auto notice = waitForValue([&] { return findViewableByTitle(d, kNoticeTitle); },
                                      milliseconds(20000), milliseconds(1));
     const auto noticeShown = Clock::now();
@@ -120,4 +121,29 @@ StartupRun measureStartup(const std::string& programPath) {
     run.exitStatus = exit->status;
     run.ok = true;
     return run;
+}
+
+std::optional<double> measureBareStartup(const std::string& programPath,
+                                         const std::vector<std::string>& environment) {
+    XvfbServer server("1280x1024x24");
+    XConnection x(server.display());
+    if (server.display().empty() || !x.ok()) {
+        return std::nullopt;
+    }
+    Display* d = x.get();
+    const auto exec = Clock::now();
+    ProgramProcess program(programPath, server.display(), environment);
+    std::optional<Window> window;
+    const bool drawn = waitFor(
+        [&] {
+            if (!window) {
+                window = findViewableByTitle(d, "bare GL program");
+            }
+            return window && frameShown(d, *window);
+        },
+        milliseconds(20000), milliseconds(1));
+    if (!drawn) {
+        return std::nullopt;
+    }
+    return millisecondsBetween(exec, Clock::now());
 }

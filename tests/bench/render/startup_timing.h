@@ -2,7 +2,9 @@
 // notice is closed by the harness with XTest as soon as it shows.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 struct StartupRun {
     bool ok = false;
@@ -14,4 +16,10 @@ struct StartupRun {
     int exitStatus = -1;        // after Esc
 };
 
-StartupRun measureStartup(const std::string& programPath);
+// environment: "NAME=value" entries for the program, e.g. its shader cache.
+StartupRun measureStartup(const std::string& programPath,
+                          const std::vector<std::string>& environment = {});
+
+// The bare GL program's exec until its first frame shows, on its own Xvfb.
+std::optional<double> measureBareStartup(const std::string& programPath,
+                                         const std::vector<std::string>& environment = {});
