@@ -131,4 +131,15 @@ void coreWindowDestroyedOutside(WindowRecord& record);
 
 // Mouse and keyboard encoding.
 LPARAM corePointLParam(int x, int y);
+
+// Touch as Win32 and X servers give it to programs that know only the
+// mouse: the first finger down is the left button, others are ignored
+// while it is down. A cancel lifts it where it was last.
+enum class TouchPhase { down, motion, up, cancel };
+struct TouchAsMouse {
+    UINT message = 0;  // 0: nothing to send
+    WPARAM keys = 0;
+    POINT point{};
+};
+TouchAsMouse coreTouchAsMouse(TouchPhase phase, int finger, POINT point);
 WPARAM coreVirtualKey(std::uint32_t keysym);  // X and xkbcommon share keysym values

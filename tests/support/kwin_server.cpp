@@ -1,0 +1,81 @@
+#include "tests/support/kwin_server.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+
+#include "tests/support/program_process.h"
+#include "tests/support/wait_for.h"
+
+namespace {
+
+std::string makeRuntimeDir() {
+    char pattern[] = "/tmp/morvane-kwin-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    return made != nullptr && chmod(made, 0700) == 0 ? made : "";
+}
+
+}  // namespace
+
+KwinServer::KwinServer(const std::string& xDisplay, int width, int height, double scale) {
+    runtimeDir_ = makeRuntimeDir();
+    if (runtimeDir_.empty()) {
+        return;
+    }
+    // A plain copy drops the capability.
+    const std::string binary = runtimeDir_ + "/kwin_wayland";
+    std::error_code failed;
+    std::filesystem::copy_file("/usr/bin/kwin_wayland", binary, failed);
+    if (failed) {
+        return;
+    }
+    const std::string socket = "morvane-kwin-" + std::to_string(getpid());
+    std::ostringstream scaleText;
+    scaleText << scale;
+    std::vector<std::string> args = {
+        binary,     "--x11-display",        xDisplay,  "--width",       std::to_string(width),
+        "--height", std::to_string(height), "--scale", scaleText.str(), "--socket",
+        socket};
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "PATH=/usr/bin:/bin",
+                                    "DISPLAY=" + xDisplay, "HOME=" + runtimeDir_};
+    auto argv = pointersTo(args);
+    auto envp = pointersTo(env);
+    pid_ = fork();
+    if (pid_ == 0) {
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        execve(binary.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    const std::string path = runtimeDir_ + "/" + socket;
+    if (pid_ > 0 &&
+        waitFor([&] { return std::filesystem::exists(path); }, std::chrono::seconds(60))) {
+        socket_ = socket;
+    }
+}
+
+KwinServer::~KwinServer() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        if (!waitFor([&] { return waitpid(pid_, nullptr, WNOHANG) == pid_; },
+                     std::chrono::seconds(10))) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    if (!runtimeDir_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(runtimeDir_, ignored);
+    }
+}
+
+std::vector<std::string> KwinServer::clientEnvironment() const {
+    return {"WAYLAND_DISPLAY=" + socket_, "XDG_RUNTIME_DIR=" + runtimeDir_};
+}
