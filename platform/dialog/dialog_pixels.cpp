@@ -19,6 +19,10 @@ void blendPixel(DialogPixels& pixels, int x, int y, std::uint32_t colour, int co
         return;
     }
     std::uint32_t& pixel = pixels.xrgb[static_cast<std::size_t>(y) * pixels.width + x];
+    if (pixels.hardEdges) {
+        pixel = coverage >= 128 ? colour : pixel;
+        return;
+    }
     const unsigned a = static_cast<unsigned>(std::min(coverage, 255));
     std::uint32_t mixed = 0;
     for (int shift = 0; shift <= 16; shift += 8) {

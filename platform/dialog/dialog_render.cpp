@@ -72,7 +72,7 @@ void drawSign(DialogPixels& pixels, const DialogRect& area, DialogSign sign) {
 
 }  // namespace
 
-void renderDialogButton(DialogPixels& pixels, const DialogContent& content, const DialogFont& font,
+void renderDialogButton(DialogPixels& pixels, const DialogContent& content, const DialogFont* font,
                         bool held) {
     const DialogLayout& layout = content.layout;
     const DialogRect& r = layout.button;
@@ -87,17 +87,22 @@ void renderDialogButton(DialogPixels& pixels, const DialogContent& content, cons
     };
     fillShape(pixels, r, 1.0, outer, kDialogOutline);
     fillShape(pixels, r, 1.0, inner, held ? kDialogPressed : kDialogFace);
-    drawText(pixels, font, layout.labelX, layout.labelBaseline, kDialogButtonLabel, kDialogInk);
+    if (font != nullptr) {
+        drawText(pixels, *font, layout.labelX, layout.labelBaseline, kDialogButtonLabel,
+                 kDialogInk);
+    }
 }
 
-DialogPixels renderDialog(const DialogContent& content, const DialogFont& font, bool buttonHeld) {
+DialogPixels renderDialog(const DialogContent& content, const DialogFont* font, bool buttonHeld) {
     const DialogLayout& layout = content.layout;
     DialogPixels pixels = makeDialogPixels(layout.width, layout.height, kDialogFace);
+    pixels.hardEdges = content.hardEdges;
     if (content.sign != DialogSign::none) {
         drawSign(pixels, layout.icon, content.sign);
     }
-    for (std::size_t i = 0; i < content.lines.size() && i < layout.baselines.size(); ++i) {
-        drawText(pixels, font, layout.textX, layout.baselines[i], content.lines[i], kDialogInk);
+    for (std::size_t i = 0;
+         font != nullptr && i < content.lines.size() && i < layout.baselines.size(); ++i) {
+        drawText(pixels, *font, layout.textX, layout.baselines[i], content.lines[i], kDialogInk);
     }
     renderDialogButton(pixels, content, font, buttonHeld);
     return pixels;

@@ -21,9 +21,11 @@ struct DialogContent {
     DialogLayout layout;
     std::vector<std::string> lines;
     DialogSign sign = DialogSign::none;
+    bool hardEdges = false;  // no antialiased shades (see DialogPixels)
 };
 
-DialogPixels renderDialog(const DialogContent& content, const DialogFont& font, bool buttonHeld);
+// Without a font (null) the box has no text, the button no label.
+DialogPixels renderDialog(const DialogContent& content, const DialogFont* font, bool buttonHeld);
 // Only the button, pressed or not, over a picture renderDialog made.
-void renderDialogButton(DialogPixels& pixels, const DialogContent& content, const DialogFont& font,
+void renderDialogButton(DialogPixels& pixels, const DialogContent& content, const DialogFont* font,
                         bool held);

@@ -1,20 +1,17 @@
 // MessageBoxA as a modal Wayland toplevel: the picture platform/dialog
 // draws, at 96 dpi times the output scale, shown from a wl_shm buffer with
 // that buffer scale, in a libdecor frame titled with the caption and set as
-// a child of its owner. Return, Space, Esc, a click on OK or the frame's
-// close button dismiss it; it returns only then. Events for the program's
-// windows that arrive meanwhile go to their queue.
+// a child of its owner. platform/dialog decides what the keys and the button
+// do; the frame's close button dismisses it too. It returns only then.
+// Events for the program's windows that arrive meanwhile go to their queue.
 //
 // Depends on: libwayland-client, libdecor, platform/dialog (FreeType and
-// fontconfig). Without a usable font the box is drawn without text.
-// Cannot: buttons other than OK, or a place on the screen (the compositor
-// chooses).
-#include <xkbcommon/xkbcommon-keysyms.h>
-
+// fontconfig).
+// Cannot: a place on the screen (the compositor chooses).
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
 
-#include "platform/dialog/dialog_render.h"
+#include "platform/dialog/dialog_box.h"
 #include "platform/wayland/wayland_layer.h"
 
 namespace {
@@ -25,15 +22,13 @@ struct WaylandBox {
     BoxInput input;
     libdecor_frame* frame = nullptr;
     ShmBuffer buffer;
-    DialogFontHandle font;
-    DialogContent content;
-    DialogPixels pixels;
+    DialogBox dialog;
     int scale = 1;
     int width = 0;  // the buffer, device pixels: the picture rounded up to the scale
     int height = 0;
     bool configured = false;
-    bool buttonHeld = false;
     bool closed = false;
+    int answer = 0;
 };
 
 WaylandBox& boxOf(BoxInput& input) {
@@ -44,30 +39,14 @@ int roundedUp(int pixels, int scale) {
     return (pixels + scale - 1) / scale * scale;
 }
 
-void drawWithoutFont(WaylandBox& box) {
-    const DialogLayout& layout = box.content.layout;
-    box.pixels = makeDialogPixels(layout.width, layout.height, kDialogFace);
-    fillDialogRect(box.pixels, layout.button, kDialogOutline);
-    const int inset = layout.borderWidth;
-    fillDialogRect(box.pixels,
-                   DialogRect{layout.button.x + inset, layout.button.y + inset,
-                              layout.button.width - 2 * inset, layout.button.height - 2 * inset},
-                   box.buttonHeld ? kDialogPressed : kDialogFace);
-}
-
 void present(WaylandBox& box) {
-    if (box.font) {
-        box.pixels = renderDialog(box.content, *box.font, box.buttonHeld);
-    } else {
-        drawWithoutFont(box);
-    }
+    const DialogPixels& pixels = box.dialog.pixels;
     // The unused byte is set all the same: some renderers read it as alpha.
     std::fill(box.buffer.pixels, box.buffer.pixels + box.width * box.height, kOpaque | kDialogFace);
-    for (int y = 0; y < box.pixels.height; ++y) {
-        const std::uint32_t* from =
-            box.pixels.xrgb.data() + static_cast<std::size_t>(y) * box.pixels.width;
+    for (int y = 0; y < pixels.height; ++y) {
+        const std::uint32_t* from = pixels.xrgb.data() + static_cast<std::size_t>(y) * pixels.width;
         std::uint32_t* to = box.buffer.pixels + static_cast<std::size_t>(y) * box.width;
-        for (int x = 0; x < box.pixels.width; ++x) {
+        for (int x = 0; x < pixels.width; ++x) {
             to[x] = kOpaque | from[x];
         }
     }
@@ -78,24 +57,25 @@ void present(WaylandBox& box) {
     wl_surface_commit(surface);
 }
 
-void onPointer(BoxInput& input, int x, int y, bool pressed, bool released) {
-    WaylandBox& box = boxOf(input);
-    const bool onButton = box.content.layout.button.contains(x, y);
-    if (pressed && onButton) {
-        box.buttonHeld = true;
-        present(box);
-    } else if (released && box.buttonHeld) {
-        box.buttonHeld = false;
-        box.closed = onButton;
+void follow(WaylandBox& box, const DialogReply& reply) {
+    if (reply.redraw.width > 0 && reply.redraw.height > 0 && box.configured) {
         present(box);
     }
+    box.closed = reply.done;
+    box.answer = reply.answer;
+}
+
+void onPointer(BoxInput& input, int x, int y, bool pressed, bool released) {
+    WaylandBox& box = boxOf(input);
+    const DialogPointer what = pressed    ? DialogPointer::press
+                               : released ? DialogPointer::release
+                                          : DialogPointer::move;
+    follow(box, dialogPointer(box.dialog, x, y, what));
 }
 
 void onKey(BoxInput& input, xkb_keysym_t keysym) {
-    if (keysym == XKB_KEY_Return || keysym == XKB_KEY_KP_Enter || keysym == XKB_KEY_space ||
-        keysym == XKB_KEY_Escape) {
-        boxOf(input).closed = true;
-    }
+    WaylandBox& box = boxOf(input);
+    follow(box, dialogKey(box.dialog, keysym));
 }
 
 // The box keeps its own size whatever the compositor suggests, but for a
@@ -124,7 +104,7 @@ void onConfigure(libdecor_frame* frame, libdecor_configuration* configuration, v
 }
 
 void onClose(libdecor_frame*, void* data) {
-    static_cast<WaylandBox*>(data)->closed = true;
+    follow(*static_cast<WaylandBox*>(data), dialogClosed());
 }
 
 void onCommit(libdecor_frame*, void* data) {
@@ -142,46 +122,13 @@ libdecor_frame_interface boxFrameInterface = [] {
     return listener;
 }();
 
-bool hasIcon(UINT type) {
-    return (type & (MB_ICONERROR | MB_ICONINFORMATION)) != 0;
-}
-
-DialogSign signOf(UINT type) {
-    if (!hasIcon(type)) {
-        return DialogSign::none;
-    }
-    return (type & 0xF0) == MB_ICONERROR ? DialogSign::error : DialogSign::information;
-}
-
-// Rough metrics for a box without a font: six pixels a character.
-DialogTextMetrics plainMetrics(const std::vector<std::string>& lines, const char* caption,
-                               double dpi) {
-    DialogTextMetrics metrics;
-    for (const std::string& line : lines) {
-        metrics.lineWidths.push_back(dialogScaled(6 * static_cast<int>(line.size()), dpi));
-    }
-    metrics.captionWidth = dialogScaled(6 * static_cast<int>(std::strlen(caption)), dpi);
-    metrics.labelWidth = dialogScaled(12, dpi);
-    metrics.ascent = dialogScaled(10, dpi);
-    metrics.lineHeight = dialogScaled(13, dpi);
-    return metrics;
-}
-
 void layOut(WaylandBox& box, const char* text, const char* caption, UINT type) {
-    const double dpi = dialogDpi(kDefaultDpi * box.scale);
-    box.font = openDesktopFont(dpi);
-    box.content.lines = splitDialogLines(text);
-    box.content.sign = signOf(type);
     const WaylandOutput* output = waylandFirstOutput();
-    const int margin = 28 * box.scale;
-    const DialogBounds bounds{output != nullptr ? output->modeWidth - margin : 4096,
-                              output != nullptr ? output->modeHeight - margin : 4096};
-    const DialogTextMetrics metrics = box.font
-                                          ? measureDialogText(*box.font, box.content.lines, caption)
-                                          : plainMetrics(box.content.lines, caption, dpi);
-    box.content.layout = layoutDialog(metrics, hasIcon(type), dpi, bounds);
-    box.width = roundedUp(box.content.layout.width, box.scale);
-    box.height = roundedUp(box.content.layout.height, box.scale);
+    const DialogScreen screen{kDefaultDpi * box.scale, output != nullptr ? output->modeWidth : 0,
+                              output != nullptr ? output->modeHeight : 0};
+    box.dialog = openDialogBox(text, caption, type, screen);
+    box.width = roundedUp(box.dialog.pixels.width, box.scale);
+    box.height = roundedUp(box.dialog.pixels.height, box.scale);
 }
 
 void closeBox(WaylandBox& box) {
@@ -206,7 +153,9 @@ int waylandMessageBox(WindowRecord* owner, const char* text, const char* caption
     box.input.key = onKey;
     layOut(box, text, caption, type);
     if (!waylandMakeBuffer(box.buffer, box.width, box.height)) {
-        return 0;
+        std::fprintf(stderr, "morvane: cannot make a buffer to show the message box \"%s\"\n",
+                     caption);
+        return dialogDefaultAnswer();
     }
     box.input.surface = wl_compositor_create_surface(wl.compositor);
     box.frame = libdecor_decorate(wl.decor, box.input.surface, &boxFrameInterface, &box);
@@ -231,5 +180,5 @@ int waylandMessageBox(WindowRecord* owner, const char* text, const char* caption
     }
     wl.box = outer;
     closeBox(box);
-    return IDOK;
+    return box.answer;
 }

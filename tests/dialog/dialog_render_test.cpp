@@ -10,6 +10,8 @@
 #include <fstream>
 #include <set>
 
+#include "tests/dialog/empty_font_config.h"
+
 namespace {
 
 unsigned red(std::uint32_t p) {
@@ -94,18 +96,11 @@ TEST(DialogFontTest, FilesFreeTypeCannotReadGiveNoFont) {
 // An empty fontconfig configuration knows no fonts: the caller must learn
 // that there is no font, so it can draw the box some other way.
 TEST(DialogFontTest, NoFontWhenFontconfigKnowsNone) {
-    const auto config = std::filesystem::temp_directory_path() / "morvane-empty-fonts.conf";
-    std::ofstream(config) << "<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n";
-    const char* before = getenv("FONTCONFIG_FILE");
-    const std::string saved = before != nullptr ? before : "";
-    setenv("FONTCONFIG_FILE", config.c_str(), 1);
-    const bool loaded = static_cast<bool>(openDesktopFont(96));
-    if (before != nullptr) {
-        setenv("FONTCONFIG_FILE", saved.c_str(), 1);
-    } else {
-        unsetenv("FONTCONFIG_FILE");
+    bool loaded = true;
+    {
+        const EmptyFontConfig noFonts;
+        loaded = static_cast<bool>(openDesktopFont(96));
     }
-    std::filesystem::remove(config);
     EXPECT_FALSE(loaded);
     EXPECT_TRUE(openDesktopFont(96)) << "the configuration was not read afresh";
 }
@@ -115,7 +110,7 @@ TEST(DialogRenderTest, ErrorBoxHasARedSignWithAWhiteCrossTextAndAnOutlinedButton
     ASSERT_TRUE(font);
     const DialogContent content =
         contentFor(*font, "ChoosePixelFormat failed\n", DialogSign::error, 96);
-    const DialogPixels pixels = renderDialog(content, *font, false);
+    const DialogPixels pixels = renderDialog(content, font.get(), false);
     ASSERT_EQ(pixels.width, content.layout.width);
     ASSERT_EQ(pixels.height, content.layout.height);
     const DialogRect& icon = content.layout.icon;
@@ -143,7 +138,7 @@ TEST(DialogRenderTest, InformationSignIsBlueAndScalesWithDpi) {
         const auto font = desktopFont(dpi);
         ASSERT_TRUE(font);
         const DialogContent content = contentFor(*font, "Note", DialogSign::information, dpi);
-        const DialogPixels pixels = renderDialog(content, *font, false);
+        const DialogPixels pixels = renderDialog(content, font.get(), false);
         blueAt[i] = countIn(pixels, content.layout.icon,
                             [](std::uint32_t p) { return blue(p) > 170 && red(p) < 80; });
         EXPECT_EQ(countIn(pixels, {0, 0, pixels.width, pixels.height},
@@ -158,9 +153,9 @@ TEST(DialogRenderTest, APressedButtonChangesOnlyTheButton) {
     const auto font = desktopFont(96);
     ASSERT_TRUE(font);
     const DialogContent content = contentFor(*font, "Press OK", DialogSign::none, 96);
-    const DialogPixels up = renderDialog(content, *font, false);
+    const DialogPixels up = renderDialog(content, font.get(), false);
     DialogPixels down = up;
-    renderDialogButton(down, content, *font, true);
+    renderDialogButton(down, content, font.get(), true);
     const DialogRect& b = content.layout.button;
     int changedOutside = 0;
     int changedInside = 0;
@@ -174,7 +169,7 @@ TEST(DialogRenderTest, APressedButtonChangesOnlyTheButton) {
     EXPECT_EQ(changedOutside, 0);
     EXPECT_GT(changedInside, b.width * b.height / 2);
     EXPECT_EQ(down.xrgb[static_cast<std::size_t>(b.y + 5) * up.width + b.x + 5], kDialogPressed);
-    renderDialogButton(down, content, *font, false);
+    renderDialogButton(down, content, font.get(), false);
     EXPECT_EQ(down.xrgb, up.xrgb) << "releasing does not restore the button";
 }
 
