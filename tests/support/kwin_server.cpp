@@ -10,21 +10,12 @@
 #include <filesystem>
 #include <sstream>
 
+#include "tests/support/compositor_process.h"
 #include "tests/support/program_process.h"
 #include "tests/support/wait_for.h"
 
-namespace {
-
-std::string makeRuntimeDir() {
-    char pattern[] = "/tmp/morvane-kwin-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return made != nullptr && chmod(made, 0700) == 0 ? made : "";
-}
-
-}  // namespace
-
 KwinServer::KwinServer(const std::string& xDisplay, int width, int height, double scale) {
-    runtimeDir_ = makeRuntimeDir();
+    runtimeDir_ = makeRuntimeDir("morvane-kwin");
     if (runtimeDir_.empty()) {
         return;
     }
@@ -62,20 +53,9 @@ KwinServer::KwinServer(const std::string& xDisplay, int width, int height, doubl
 }
 
 KwinServer::~KwinServer() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        if (!waitFor([&] { return waitpid(pid_, nullptr, WNOHANG) == pid_; },
-                     std::chrono::seconds(10))) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    if (!runtimeDir_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(runtimeDir_, ignored);
-    }
+    endCompositor(pid_, runtimeDir_);
 }
 
 std::vector<std::string> KwinServer::clientEnvironment() const {
-    return {"WAYLAND_DISPLAY=" + socket_, "XDG_RUNTIME_DIR=" + runtimeDir_};
+    return compositorClientEnvironment(socket_, runtimeDir_);
 }

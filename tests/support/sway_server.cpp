@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/compositor_process.h"
 #include "tests/support/program_process.h"
 #include "tests/support/wait_for.h"
 
@@ -40,13 +41,6 @@ bool findOrMakeUser(uid_t& uid, gid_t& gid) {
     uid = user->pw_uid;
     gid = user->pw_gid;
     return true;
-}
-
-// sway, like weston, refuses a runtime directory others may enter.
-std::string makeRuntimeDir(uid_t uid, gid_t gid) {
-    char pattern[] = "/tmp/morvane-sway-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return made != nullptr && chmod(made, 0700) == 0 && chown(made, uid, gid) == 0 ? made : "";
 }
 
 // The first wayland-N socket sway made in the directory, if any.
@@ -100,8 +94,9 @@ SwayServer::SwayServer(int width, int height) {
     if (!findOrMakeUser(uid_, gid_)) {
         return;
     }
-    runtimeDir_ = makeRuntimeDir(uid_, gid_);
-    if (runtimeDir_.empty()) {
+    // Its own: sway, like weston, refuses one others may enter.
+    runtimeDir_ = makeRuntimeDir("morvane-sway");
+    if (runtimeDir_.empty() || chown(runtimeDir_.c_str(), uid_, gid_) != 0) {
         return;
     }
     const std::string config = runtimeDir_ + "/config";
@@ -142,22 +137,11 @@ SwayServer::SwayServer(int width, int height) {
 }
 
 SwayServer::~SwayServer() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        if (!waitFor([&] { return waitpid(pid_, nullptr, WNOHANG) == pid_; },
-                     std::chrono::seconds(10))) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    if (!runtimeDir_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(runtimeDir_, ignored);
-    }
+    endCompositor(pid_, runtimeDir_);
 }
 
 std::vector<std::string> SwayServer::clientEnvironment() const {
-    return {"WAYLAND_DISPLAY=" + socket_, "XDG_RUNTIME_DIR=" + runtimeDir_};
+    return compositorClientEnvironment(socket_, runtimeDir_);
 }
 
 std::string SwayServer::message(const std::string& arguments) const {

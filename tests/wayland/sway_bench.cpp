@@ -33,13 +33,6 @@ std::size_t countOf(const std::string& text, const std::string& what) {
     return count;
 }
 
-double cpuShare(pid_t pid, std::chrono::milliseconds period) {
-    const auto before = processCpuTime(pid);
-    std::this_thread::sleep_for(period);
-    const auto after = processCpuTime(pid);
-    return before && after ? double((*after - *before).count()) / period.count() : -1;
-}
-
 // GL pictures asked for over the period: each swap asks for a frame.
 double framesPerSecond(ProgramProcess& program, double seconds) {
     const std::size_t before = countOf(program.stderrText(), ".frame(new id");
