@@ -1,5 +1,7 @@
 #include "tests/support/compositor_process.h"
 
+#include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,7 +10,28 @@
 #include <chrono>
 #include <filesystem>
 
+#include "tests/support/program_process.h"
 #include "tests/support/wait_for.h"
+
+pid_t startCompositor(std::vector<std::string> args, std::vector<std::string> env, uid_t uid,
+                      gid_t gid) {
+    auto argv = pointersTo(args);
+    auto envp = pointersTo(env);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        if (uid != static_cast<uid_t>(-1) &&
+            (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
+            _exit(126);
+        }
+        execvpe(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    return pid;
+}
 
 std::string makeRuntimeDir(const std::string& prefix) {
     std::string pattern = "/tmp/" + prefix + "-XXXXXX";

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// Starts it silenced, in a process group of its own, as the user and
+// group when uid is not -1 (the test being root); -1 when it cannot fork.
+pid_t startCompositor(std::vector<std::string> args, std::vector<std::string> env,
+                      uid_t uid = static_cast<uid_t>(-1), gid_t gid = 0);
 // A new directory under /tmp named from the prefix, mode 0700; "" if not.
 std::string makeRuntimeDir(const std::string& prefix);
 // WAYLAND_DISPLAY=... and XDG_RUNTIME_DIR=...

@@ -35,16 +35,7 @@ KwinServer::KwinServer(const std::string& xDisplay, int width, int height, doubl
         socket};
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "PATH=/usr/bin:/bin",
                                     "DISPLAY=" + xDisplay, "HOME=" + runtimeDir_};
-    auto argv = pointersTo(args);
-    auto envp = pointersTo(env);
-    pid_ = fork();
-    if (pid_ == 0) {
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, STDOUT_FILENO);
-        dup2(quiet, STDERR_FILENO);
-        execve(binary.c_str(), argv.data(), envp.data());
-        _exit(127);
-    }
+    pid_ = startCompositor(args, env);
     const std::string path = runtimeDir_ + "/" + socket;
     if (pid_ > 0 &&
         waitFor([&] { return std::filesystem::exists(path); }, std::chrono::seconds(60))) {

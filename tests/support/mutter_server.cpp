@@ -27,17 +27,7 @@ MutterServer::MutterServer(const std::string& xDisplay, int width, int height) {
         "HOME=" + runtimeDir_,
         "MUTTER_DEBUG_DUMMY_MODE_SPECS=" + std::to_string(width) + "x" + std::to_string(height),
         "GSETTINGS_BACKEND=memory"};
-    auto argv = pointersTo(args);
-    auto envp = pointersTo(env);
-    pid_ = fork();
-    if (pid_ == 0) {
-        setsid();  // its own group: the session bus ends with it
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, STDOUT_FILENO);
-        dup2(quiet, STDERR_FILENO);
-        execvpe(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
+    pid_ = startCompositor(args, env);  // a group of its own: the session bus ends with it
     const std::string path = runtimeDir_ + "/" + socket;
     if (pid_ > 0 &&
         waitFor([&] { return std::filesystem::exists(path); }, std::chrono::seconds(60))) {

@@ -111,20 +111,7 @@ SwayServer::SwayServer(int width, int height) {
                                     "WLR_RENDERER=pixman",
                                     "WLR_LIBINPUT_NO_DEVICES=1",
                                     "WLR_HEADLESS_OUTPUTS=1"};
-    auto argv = pointersTo(args);
-    auto envp = pointersTo(env);
-    pid_ = fork();
-    if (pid_ == 0) {
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, STDOUT_FILENO);
-        dup2(quiet, STDERR_FILENO);
-        if (getuid() == 0 &&
-            (setgroups(0, nullptr) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0)) {
-            _exit(126);
-        }
-        execvpe("sway", argv.data(), envp.data());
-        _exit(127);
-    }
+    pid_ = getuid() == 0 ? startCompositor(args, env, uid_, gid_) : startCompositor(args, env);
     if (pid_ > 0 && waitFor(
                         [&] {
                             ipcSocket_ = socketIn(runtimeDir_, "sway-ipc.");

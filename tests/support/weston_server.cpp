@@ -40,16 +40,7 @@ WestonServer::WestonServer(const std::string& xDisplay, int width, int height,
     if (!xDisplay.empty()) {
         env.push_back("DISPLAY=" + xDisplay);
     }
-    auto argv = pointersTo(args);
-    auto envp = pointersTo(env);
-    pid_ = fork();
-    if (pid_ == 0) {
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, STDOUT_FILENO);
-        dup2(quiet, STDERR_FILENO);
-        execvpe("weston", argv.data(), envp.data());
-        _exit(127);
-    }
+    pid_ = startCompositor(args, env);
     const std::string path = runtimeDir_ + "/" + socket;
     if (pid_ > 0 &&
         waitFor([&] { return std::filesystem::exists(path); }, std::chrono::seconds(20))) {

@@ -17,6 +17,7 @@
 #include "tests/support/x_connection.h"
 #include "tests/support/xtest_input.h"
 #include "tests/support/xvfb_server.h"
+#include "tests/wayland/root_output.h"
 #include "tests/wayland/viewer_area.h"
 
 namespace {
@@ -49,33 +50,16 @@ protected:
         ASSERT_NE(x_.get(), nullptr);
     }
 
-    std::optional<RgbImage> output() {
-        return captureArea(x_.get(), DefaultRootWindow(x_.get()), 0, 0, kWidth, kHeight);
-    }
-
+    std::optional<RgbImage> output() { return root_.shot(); }
     std::optional<Area> waitForArea(Rgb colour, int square) {
-        const auto same = [](const std::optional<Area>& a, const std::optional<Area>& b) {
-            return a && b && a->x == b->x && a->y == b->y && a->width == b->width &&
-                   a->height == b->height;
-        };
-        const auto area = waitForSteady(
-            [&]() -> std::optional<Area> {
-                const auto picture = output();
-                return picture ? filledCorners(*picture, colour, square) : std::nullopt;
-            },
-            same, 1s, 60s, 100ms);
-        return area ? *area : std::nullopt;
+        return root_.waitForArea(colour, square);
     }
-
-    std::string keep(const std::string& name) {
-        const auto picture = output();
-        const std::string path = "gnome-" + name + ".png";
-        return picture && savePng(*picture, path) ? " (kept " + path + ")" : "";
-    }
+    std::string keep(const std::string& name) { return root_.keep(name); }
 
     XvfbServer xvfb_{std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24"};
     MutterServer mutter_{xvfb_.display(), kWidth, kHeight};
     XConnection x_{xvfb_.display()};
+    RootOutput root_{x_.get(), kWidth, kHeight, "gnome"};
     ProgramProcess program_{MORVANE_WAYLAND_PROGRAM, std::nullopt, mutter_.clientEnvironment()};
 };
 
