@@ -3,6 +3,10 @@
 # copyright and changelog, packed as a .deb. On Windows: morvane.exe (it needs
 # no DLLs of ours) with the licence and a readme in CRLF text, packed as a
 # .zip whose one folder holds the three.
+if(EMSCRIPTEN)
+  return()  # the web build packs its site in cmake/Web.cmake
+endif()
+
 include(GNUInstallDirs)
 
 set(MORVANE_APP_ID org.morvane.Morvane)

@@ -5,8 +5,8 @@
 
 #include "app/viewer_state.h"
 #include "glcontext/pixel_format.h"
-#include "platform/fake/fake_formats.h"
 #include "tests/glcontext/gdi_stand_in.h"
+#include "tests/support/pixel_formats.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ TEST_F(PixelFormatDeathTest, FormatThatCannotBeSetShowsBoxAndExitsWithOne) {
 }
 
 TEST_F(PixelFormat, TrueColourGetsNoPalette) {
-    gdi.describedFormat = fakeTrueColourFormat();
+    gdi.describedFormat = testTrueColourFormat();
     setupPalette(kTestDeviceContext);
     EXPECT_EQ(viewer.palette, nullptr);
     EXPECT_EQ(gdi.describedIndex, kTestFormatIndex) << "describes the format that is set";
@@ -63,7 +63,7 @@ TEST_F(PixelFormat, TrueColourGetsNoPalette) {
 }
 
 TEST_F(PixelFormat, FormatNeedingPaletteGetsRampSelectedAndRealised) {
-    gdi.describedFormat = fakePaletteFormat();
+    gdi.describedFormat = testPaletteFormat();
     setupPalette(kTestDeviceContext);
 
     EXPECT_EQ(viewer.palette, kTestPalette);
@@ -84,7 +84,7 @@ TEST_F(PixelFormat, FormatNeedingPaletteGetsRampSelectedAndRealised) {
 }
 
 TEST_F(PixelFormat, ColourIndexFormatAlsoGetsPalette) {
-    gdi.describedFormat = fakePaletteFormat();
+    gdi.describedFormat = testPaletteFormat();
     gdi.describedFormat.dwFlags &= ~PFD_NEED_PALETTE;
     gdi.describedFormat.iPixelType = PFD_TYPE_COLORINDEX;
     setupPalette(kTestDeviceContext);
@@ -93,7 +93,7 @@ TEST_F(PixelFormat, ColourIndexFormatAlsoGetsPalette) {
 }
 
 TEST_F(PixelFormat, FailedPaletteCreationLeavesNoPaletteAndSelectsNothing) {
-    gdi.describedFormat = fakePaletteFormat();
+    gdi.describedFormat = testPaletteFormat();
     gdi.paletteCreationSucceeds = false;
     setupPalette(kTestDeviceContext);
     EXPECT_EQ(viewer.palette, nullptr);
@@ -101,7 +101,7 @@ TEST_F(PixelFormat, FailedPaletteCreationLeavesNoPaletteAndSelectsNothing) {
 }
 
 TEST_F(PixelFormat, PaletteFormatTooLargeToFillGetsNoPalette) {
-    gdi.describedFormat = fakePaletteFormat();
+    gdi.describedFormat = testPaletteFormat();
     gdi.describedFormat.cColorBits = 16;
     setupPalette(kTestDeviceContext);
     EXPECT_EQ(viewer.palette, nullptr);

@@ -78,7 +78,7 @@ protected:
     // Presses, moves, releases as the mouse does, through the window
     // procedure and the main loop; returns the frames drawn.
     static int mouse(UINT message, int x, int y) {
-        fakePostMouse(message, x, y);
+        scriptedPostMouse(message, x, y);
         return runUntilIdle();
     }
 };
@@ -132,10 +132,10 @@ TEST_F(TrackballTest, EachMoveOfADragDrawsOneFrameWithItsOwnIncrement) {
 }
 
 TEST_F(TrackballTest, SeveralMovesBeforeTheQueueEmptiesApplyOnlyTheLast) {
-    fakePostMouse(WM_LBUTTONDOWN, 432, 432);
-    fakePostMouse(WM_MOUSEMOVE, 500, 432);
-    fakePostMouse(WM_MOUSEMOVE, 560, 400);
-    fakePostMouse(WM_MOUSEMOVE, 648, 432);
+    scriptedPostMouse(WM_LBUTTONDOWN, 432, 432);
+    scriptedPostMouse(WM_MOUSEMOVE, 500, 432);
+    scriptedPostMouse(WM_MOUSEMOVE, 560, 400);
+    scriptedPostMouse(WM_MOUSEMOVE, 648, 432);
     EXPECT_EQ(runUntilIdle(), 1);
     const Vec3 u = trackballPoint(560, 400, 864, 864);
     const Vec3 v = trackballPoint(648, 432, 864, 864);
@@ -166,8 +166,8 @@ TEST_F(TrackballTest, AReleaseElsewhereKeepsSpinningWithTheLastIncrementAfterAPa
     const Vec3 axis = viewer.spinAxis;
     EXPECT_EQ(runUntilIdle(), 0) << "a pause: the loop waits";
 
-    fakePostMouse(WM_LBUTTONUP, 700, 450);  // released without a move there
-    escapeAfterFrames(2 + 5);               // counts from the first frame of the drag
+    scriptedPostMouse(WM_LBUTTONUP, 700, 450);  // released without a move there
+    escapeAfterFrames(2 + 5);                   // counts from the first frame of the drag
     EXPECT_EQ(runMainLoop(), 0);
     EXPECT_EQ(viewer.keepAnimating, 1);
     EXPECT_EQ(viewer.dragging, 0);
@@ -183,8 +183,8 @@ TEST_F(TrackballTest, APressAndReleaseStopsASpinningModelAfterAtMostOneFrame) {
     requestRedraw();
     afterFakeFrame = [](int drawn) {
         if (drawn == 3) {
-            fakePostMouse(WM_LBUTTONDOWN, 200, 200);
-            fakePostMouse(WM_LBUTTONUP, 200, 200);
+            scriptedPostMouse(WM_LBUTTONDOWN, 200, 200);
+            scriptedPostMouse(WM_LBUTTONUP, 200, 200);
         }
     };
     EXPECT_EQ(runUntilIdle(), 4);
@@ -200,7 +200,7 @@ TEST_F(TrackballTest, OnlyANewPressLeavesTheStoppedState) {
     mouse(WM_LBUTTONDOWN, 432, 432);
     EXPECT_EQ(viewer.spinEnabled, 1);
     mouse(WM_MOUSEMOVE, 500, 432);
-    fakePostMouse(WM_LBUTTONUP, 500, 432);
+    scriptedPostMouse(WM_LBUTTONUP, 500, 432);
     escapeAfterFrames(static_cast<int>(fakeFrames.size()) + 3);
     EXPECT_EQ(runMainLoop(), 0);
     EXPECT_EQ(fakeFrames.back().spinEnabled, 1);

@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "app/viewer_state.h"
-#include "platform/fake/fake_platform.h"
 #include "scene/scene.h"
+#include "tests/support/scripted_backend.h"
 
 std::vector<FakeFrame> fakeFrames;
 int fakeSceneInits = 0;
@@ -19,7 +19,7 @@ void resetFakeScene() {
 }
 
 void initScene() {
-    fakeLog("initScene");
+    scriptedLog("initScene");
     ++fakeSceneInits;
 }
 
@@ -27,7 +27,7 @@ void renderFrame() {
     if (static_cast<int>(fakeFrames.size()) >= fakeFrameLimit) {
         throw std::runtime_error("runaway: the loop draws without end");
     }
-    fakeLog("renderFrame");
+    scriptedLog("renderFrame");
     fakeFrames.push_back({viewer.fogEnabled, viewer.wireframe, viewer.spinEnabled, viewer.spinAngle,
                           viewer.spinAxis});
     if (afterFakeFrame) {

@@ -9,22 +9,24 @@ namespace {
 using PixelFormatFailureTest = ShellTest;
 
 TEST_F(PixelFormatFailureTest, NoMatchingFormatShowsTheErrorAndExitsWithOne) {
-    fake.choosePixelFormatResult = 0;
-    fake.echoMessageBoxes = true;
-    EXPECT_EXIT(runWinMain(), ::testing::ExitedWithCode(1),
-                "owner=0x1000 type=16 caption=\\[Error\\] text=\\[ChoosePixelFormat failed\n\\]");
+    scripted.chosenFormat = 0;
+    scripted.echoMessageBoxes = true;
+    EXPECT_EXIT(
+        runWinMain(), ::testing::ExitedWithCode(1),
+        "messageBox owner=0x1 type=16 caption=\\[Error\\] text=\\[ChoosePixelFormat failed\n\\]");
 }
 
 TEST_F(PixelFormatFailureTest, AFormatThatCannotBeSetShowsTheErrorAndExitsWithOne) {
-    fake.setPixelFormatResult = FALSE;
-    fake.echoMessageBoxes = true;
-    EXPECT_EXIT(runWinMain(), ::testing::ExitedWithCode(1),
-                "owner=0x1000 type=16 caption=\\[Error\\] text=\\[SetPixelFormat failed\\]");
+    scripted.formatCanBeSet = false;
+    scripted.echoMessageBoxes = true;
+    EXPECT_EXIT(
+        runWinMain(), ::testing::ExitedWithCode(1),
+        "messageBox owner=0x1 type=16 caption=\\[Error\\] text=\\[SetPixelFormat failed\\]");
 }
 
 TEST_F(PixelFormatFailureTest, TheNoticeCameFirstAndTheWindowWasNeverShown) {
-    fake.choosePixelFormatResult = 0;
-    fake.echoMessageBoxes = true;
+    scripted.chosenFormat = 0;
+    scripted.echoMessageBoxes = true;
     // Anything after creation would print a second box line; none may follow.
     EXPECT_EXIT(
         {
@@ -32,8 +34,8 @@ TEST_F(PixelFormatFailureTest, TheNoticeCameFirstAndTheWindowWasNeverShown) {
             MessageBoxA(nullptr, "survived creation", "", MB_OK);
         },
         ::testing::ExitedWithCode(1),
-        "^MessageBoxA owner=\\(nil\\) type=0 caption=\\[[^]]*\\] text=\\[ mouse: [^]]*\\]\n"
-        "MessageBoxA owner=0x1000 type=16 caption=\\[Error\\] text=\\[ChoosePixelFormat "
+        "^messageBox owner=\\(nil\\) type=0 caption=\\[[^]]*\\] text=\\[ mouse: [^]]*\\]\n"
+        "messageBox owner=0x1 type=16 caption=\\[Error\\] text=\\[ChoosePixelFormat "
         "failed\n\\]\n$");
 }
 

@@ -1,5 +1,6 @@
-// WinMain's start-up: the class, the notice, the size from the screen
-// height, the window, showing it; and the viewer state it starts from.
+// WinMain's start-up over the core: the class, the notice, the size from
+// the screen height, the window, showing it; and the viewer state it
+// starts from.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,102 +15,73 @@ namespace {
 
 using StartUpTest = ShellTest;
 
-// The calls the shell makes itself, in order; what the pixel-format code
-// asks of the platform in between is its own business.
-std::vector<std::string> shellCallNames() {
-    static const std::vector<std::string> shellCalls = {
-        "LoadIconA",        "LoadCursorA",     "RegisterClassA", "MessageBoxA",
-        "GetSystemMetrics", "CreateWindowExA", "GetDC",          "ChoosePixelFormat",
-        "wglCreateContext", "wglMakeCurrent",  "initScene",      "ShowWindow",
-        "UpdateWindow",     "BeginPaint",      "EndPaint",       "renderFrame"};
-    std::vector<std::string> names;
-    for (const std::string& name : fakeCallNames()) {
-        if (std::find(shellCalls.begin(), shellCalls.end(), name) != shellCalls.end()) {
-            names.push_back(name);
-        }
-    }
-    return names;
+// The program's first window; its record outlives the window.
+const WindowRecord& firstWindow() {
+    return *core.windows.at(0);
 }
 
-std::intptr_t handle(const void* pointer) {
-    return reinterpret_cast<std::intptr_t>(pointer);
-}
-
-TEST_F(StartUpTest, RunsRegisterNoticeSizeCreateShowUpdateInThatOrderThenDraws) {
+TEST_F(StartUpTest, RunsNoticeSizeCreateShowUpdateInThatOrderThenDraws) {
     escapeAfterFrames(1);
     EXPECT_EQ(runWinMain(), 0);
 
-    std::vector<std::string> names = shellCallNames();
-    names.resize(std::min<std::size_t>(names.size(), 17));
+    std::vector<std::string> names = scriptedCallNames();
+    names.resize(std::min<std::size_t>(names.size(), 10));
+    // The format is set and the context made inside creation, before the
+    // window is shown; the first frame follows the first paint.
     const std::vector<std::string> expected = {
-        "LoadIconA",         "LoadCursorA",      "RegisterClassA",  "MessageBoxA",
-        "GetSystemMetrics",  "GetSystemMetrics", "CreateWindowExA", "GetDC",
-        "ChoosePixelFormat", "wglCreateContext", "wglMakeCurrent",  "initScene",
-        "ShowWindow",        "UpdateWindow",     "BeginPaint",      "EndPaint",
-        "renderFrame"};
+        "messageBox",    "screenMetric", "screenMetric", "choosePixelFormat", "createWindow",
+        "createContext", "makeCurrent",  "initScene",    "showWindow",        "renderFrame"};
     EXPECT_EQ(names, expected);
+    EXPECT_EQ(scriptedCallsNamed("createWindow").at(0).args, (std::vector<std::intptr_t>{1}));
+    EXPECT_EQ(scriptedCallsNamed("showWindow").at(0).args, (std::vector<std::intptr_t>{1}));
 }
 
-TEST_F(StartUpTest, RegistersTheOwnDcClassWithIcon101TheArrowAndNoBrush) {
+TEST_F(StartUpTest, RegistersTheClassWithTheProgramIconAndTheArrow) {
     escapeAfterFrames(1);
     runWinMain();
 
-    const FakeCall icon = fakeCallsNamed("LoadIconA").at(0);
-    EXPECT_EQ(icon.args, (std::vector<std::intptr_t>{handle(kInstance), 101}));
-    const FakeCall cursor = fakeCallsNamed("LoadCursorA").at(0);
-    EXPECT_EQ(cursor.args, (std::vector<std::intptr_t>{0, 32512})) << "the system arrow";
-
-    const FakeCall registration = fakeCallsNamed("RegisterClassA").at(0);
-    EXPECT_EQ(registration.texts, (std::vector<std::string>{"OpenGL", "(null)"}));
-    const std::vector<std::intptr_t> expected = {CS_VREDRAW | CS_HREDRAW | CS_OWNDC,
-                                                 fakeArg(&windowProc),
-                                                 0,
-                                                 0,
-                                                 handle(kInstance),
-                                                 handle(kFakeIcon),
-                                                 handle(kFakeCursor),
-                                                 0};
-    EXPECT_EQ(registration.args, expected);
+    ASSERT_EQ(core.classes.size(), 1u);
+    const WindowClassRecord& windowClass = core.classes.at(0);
+    EXPECT_EQ(windowClass.name, "OpenGL");
+    EXPECT_EQ(windowClass.procedure, &windowProc);
+    EXPECT_NE(windowClass.icon, nullptr);
+    EXPECT_EQ(windowClass.icon, LoadIconA(nullptr, MAKEINTRESOURCEA(101)));
+    EXPECT_NE(windowClass.cursor, nullptr);
+    EXPECT_EQ(windowClass.cursor, LoadCursorA(nullptr, IDC_ARROW));
+    EXPECT_EQ(firstWindow().icon, windowClass.icon);
+    EXPECT_EQ(firstWindow().cursor, windowClass.cursor);
 }
 
 TEST_F(StartUpTest, ShowsTheUsageNoticeWithoutOwnerBeforeAnyWindowExists) {
     escapeAfterFrames(1);
     runWinMain();
 
-    ASSERT_EQ(fakeCount("MessageBoxA"), 1);
-    const FakeCall notice = fakeCallsNamed("MessageBoxA").at(0);
+    ASSERT_EQ(scriptedCount("messageBox"), 1);
+    const ScriptedCall notice = scriptedCallsNamed("messageBox").at(0);
     EXPECT_EQ(notice.args, (std::vector<std::intptr_t>{0, MB_OK}));
     EXPECT_EQ(notice.texts.at(0), " mouse: touch the window image for movement----- ");
     const std::string caption = notice.texts.at(1);
     EXPECT_FALSE(caption.empty());
     EXPECT_EQ(caption.find('\n'), std::string::npos) << "a one-line caption";
 
-    const auto names = fakeCallNames();
-    const auto noticeAt = std::find(names.begin(), names.end(), "MessageBoxA");
-    const auto createAt = std::find(names.begin(), names.end(), "CreateWindowExA");
+    const auto names = scriptedCallNames();
+    const auto noticeAt = std::find(names.begin(), names.end(), "messageBox");
+    const auto createAt = std::find(names.begin(), names.end(), "createWindow");
     EXPECT_LT(noticeAt, createAt);
 }
 
-TEST_F(StartUpTest, CreatesTheCaptionedOverlappedWindowAtFiftyFiftyAndShowsIt) {
+TEST_F(StartUpTest, CreatesTheCaptionedWindowAtFiftyFifty) {
     escapeAfterFrames(1);
     runWinMain();
 
-    const FakeCall creation = fakeCallsNamed("CreateWindowExA").at(0);
-    EXPECT_EQ(creation.texts, (std::vector<std::string>{"OpenGL", " Morvane"}));
-    const std::vector<std::intptr_t> expected = {
-        0,
-        WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-        50,
-        50,
-        864,
-        864,
-        0,
-        0,
-        handle(kInstance),
-        0};
-    EXPECT_EQ(creation.args, expected);
-    EXPECT_EQ(fakeCallsNamed("UpdateWindow").at(0).args,
-              (std::vector<std::intptr_t>{handle(kFakeWindow)}));
+    ASSERT_EQ(core.windows.size(), 1u);
+    EXPECT_EQ(firstWindow().className, "OpenGL");
+    EXPECT_EQ(firstWindow().title, " Morvane");
+    EXPECT_EQ(firstWindow().x, 50);
+    EXPECT_EQ(firstWindow().y, 50);
+    EXPECT_EQ(firstWindow().width, 864);
+    EXPECT_EQ(firstWindow().height, 864);
+    EXPECT_EQ(firstWindow().pixelFormat, 1);
 }
 
 class ShowCommandTest : public ShellTest, public ::testing::WithParamInterface<int> {};
@@ -117,9 +89,11 @@ class ShowCommandTest : public ShellTest, public ::testing::WithParamInterface<i
 TEST_P(ShowCommandTest, ShowsTheWindowWithTheGivenCommand) {
     escapeAfterFrames(1);
     runWinMain(GetParam());
-    ASSERT_EQ(fakeCount("ShowWindow"), 1);
-    EXPECT_EQ(fakeCallsNamed("ShowWindow").at(0).args,
-              (std::vector<std::intptr_t>{handle(kFakeWindow), GetParam()}));
+    // Shown once, then hidden as it is destroyed.
+    const std::vector<ScriptedCall> shows = scriptedCallsNamed("showWindow");
+    ASSERT_EQ(shows.size(), 2u);
+    EXPECT_EQ(shows.at(0).args, (std::vector<std::intptr_t>{1}));
+    EXPECT_EQ(shows.at(1).args, (std::vector<std::intptr_t>{0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, ShowCommandTest,
@@ -134,17 +108,16 @@ struct ScreenCase {
 class WindowSizeTest : public ShellTest, public ::testing::WithParamInterface<ScreenCase> {};
 
 TEST_P(WindowSizeTest, BothSidesAreEightTenthsOfTheScreenHeightTruncated) {
-    fake.screenWidth = GetParam().screenWidth;
-    fake.screenHeight = GetParam().screenHeight;
+    scripted.screenWidth = GetParam().screenWidth;
+    scripted.screenHeight = GetParam().screenHeight;
     escapeAfterFrames(1);
     runWinMain();
 
     EXPECT_EQ(viewer.windowWidth, GetParam().side);
     EXPECT_EQ(viewer.windowHeight, GetParam().side);
-    const FakeCall creation = fakeCallsNamed("CreateWindowExA").at(0);
-    EXPECT_EQ(creation.args.at(4), GetParam().side);
-    EXPECT_EQ(creation.args.at(5), GetParam().side);
-    for (const FakeCall& metric : fakeCallsNamed("GetSystemMetrics")) {
+    EXPECT_EQ(firstWindow().width, GetParam().side);
+    EXPECT_EQ(firstWindow().height, GetParam().side);
+    for (const ScriptedCall& metric : scriptedCallsNamed("screenMetric")) {
         EXPECT_EQ(metric.args, (std::vector<std::intptr_t>{SM_CYSCREEN}));
     }
 }
@@ -165,14 +138,18 @@ TEST_F(StartUpTest, TheFirstPaintAsksForTheFirstFrameAndTheModelTurnsFromIt) {
     EXPECT_EQ(fakeSceneInits, 1);
 }
 
-TEST_F(StartUpTest, NothingIsDrawnUntilTheFirstPaint) {
-    fake.whenQueueRunsDry = [] { fakeInvalidate(); };  // uncovered later
-    afterFakeFrame = [](int) { fakePostKey(27); };
+TEST_F(StartUpTest, AHiddenStartDrawsNothingUntilItsFirstPaint) {
+    // Shown later from outside, which owes the first paint.
+    scripted.whenQueueRunsDry = [] {
+        ShowWindow(scriptedWindowHandle(), SW_SHOW);
+        return true;
+    };
+    afterFakeFrame = [](int) { scriptedPostKey(27); };
     EXPECT_EQ(runWinMain(SW_HIDE), 0);
 
     EXPECT_EQ(fakeFrames.size(), 1u);
-    const auto names = fakeCallNames();
-    const auto waitAt = std::find(names.begin(), names.end(), "GetMessageA");
+    const auto names = scriptedCallNames();
+    const auto waitAt = std::find(names.begin(), names.end(), "waitForEvents");
     const auto frameAt = std::find(names.begin(), names.end(), "renderFrame");
     EXPECT_LT(waitAt, frameAt) << "a hidden start waits for its paint instead of drawing";
 }

@@ -1,11 +1,11 @@
 // Pixel formats that tests give DescribePixelFormat: 24-bit true colour, or
 // 8-bit 3-3-2 RGBA that needs a palette. Header-only, so tests with their own
-// stand-ins for the platform can use them without linking the fake.
+// stand-ins for the platform can use them without linking a backend.
 #pragma once
 
 #include "platform/platform.h"
 
-inline PIXELFORMATDESCRIPTOR fakeTrueColourFormat() {
+inline PIXELFORMATDESCRIPTOR testTrueColourFormat() {
     PIXELFORMATDESCRIPTOR format{};
     format.nSize = sizeof(format);
     format.nVersion = 1;
@@ -22,8 +22,8 @@ inline PIXELFORMATDESCRIPTOR fakeTrueColourFormat() {
     return format;
 }
 
-inline PIXELFORMATDESCRIPTOR fakePaletteFormat() {
-    PIXELFORMATDESCRIPTOR format = fakeTrueColourFormat();
+inline PIXELFORMATDESCRIPTOR testPaletteFormat() {
+    PIXELFORMATDESCRIPTOR format = testTrueColourFormat();
     format.dwFlags |= PFD_NEED_PALETTE;
     format.cColorBits = 8;
     format.cRedBits = 3;

@@ -1,0 +1,35 @@
+// The WebGL side of the GL layer: one context per canvas, one shader pair
+// that draws pre-lit vertices, and the few calls the layer makes.
+//
+// Depends on: Emscripten (EM_JS) and the page's WebGL 1.
+// Cannot: more than one context at a time; textures, blending, stencil.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+// One vertex as the layer hands it over: eye-space position, and the
+// colours lit for the front and for the back, as 8-bit RGBA.
+struct LitVertex {
+    float eye[3];
+    std::uint8_t front[4];
+    std::uint8_t back[4];
+};
+
+struct DrawState {
+    const float* projection;  // column-major 4x4
+    bool depthTest;
+    bool fog;
+    float fogDensity;
+    const float* fogColour;  // RGB
+};
+
+// Makes the context on the canvas with the given element id; 0 when the
+// page has no WebGL. Later calls draw into the newest one.
+int webglCreateContext(const char* canvasId);
+void webglDeleteContext(int context);
+// Whether WebGL with these attributes can be had at all.
+bool webglAvailable();
+void webglClear(const float colour[4], bool colourBuffer, bool depthBuffer);
+void webglDraw(std::span<const LitVertex> vertices, bool lines, const DrawState& state);
+void webglFlush();

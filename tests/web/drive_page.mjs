@@ -1,0 +1,76 @@
+// Drives the served site in headless Chromium as a user would, for
+// scripts/run --web and for the figures in docs/performance.md.
+//
+//   node drive_page.mjs screenshot URL OUT.png   notice closed, model turning
+//   node drive_page.mjs measure URL SECONDS      load times, fps, memory, sizes
+import { launchBrowser, openPage, waitFor } from './page_session.mjs';
+
+const [mode, url, argument] = process.argv.slice(2);
+
+// The viewport that gives the 819-pixel window X11 gets on a 1280x1024 screen.
+const kViewport = { width: 1280, height: 1024 };
+
+async function startViewer(browser) {
+  const started = performance.now();
+  const page = await openPage(browser, url, kViewport);
+  await waitFor(() => page.locator('dialog[open]').count(), 'the notice');
+  const notice = performance.now() - started;
+  // Every swap the program makes, counted from outside the program.
+  await page.evaluate(() => {
+    const frames = window.Module.morvanePage;
+    const next = frames.nextFrame;
+    window.swaps = [];
+    frames.nextFrame = () => { window.swaps.push(performance.now()); return next(); };
+  });
+  const pressed = performance.now();
+  await page.keyboard.press('Enter');
+  await waitFor(() => page.evaluate(() => window.swaps.length > 0), 'the first frame');
+  return { page, notice, firstFrame: performance.now() - pressed };
+}
+
+async function screenshot(out) {
+  const browser = await launchBrowser();
+  try {
+    const { page } = await startViewer(browser);
+    await waitFor(() => page.evaluate(() => window.swaps.length > 30), 'thirty frames');
+    await page.screenshot({ path: out });
+    await page.keyboard.press('Escape');
+    await waitFor(() => page.consoleLines.includes('morvane: exit status 0'), 'the end');
+    console.log(`Screenshot saved to ${out}`);
+    console.log('The viewer exited with status 0.');
+  } finally {
+    await browser.close();
+  }
+}
+
+async function measure(seconds) {
+  const browser = await launchBrowser();
+  try {
+    const { page, notice, firstFrame } = await startViewer(browser);
+    await waitFor(() => page.evaluate(() => window.swaps.length > 10), 'ten frames');
+    const fps = await page.evaluate((ms) => new Promise((resolve) => {
+      const from = window.swaps.length;
+      setTimeout(() => resolve((window.swaps.length - from) * 1000 / ms), ms);
+    }), seconds * 1000);
+    const memory = await page.evaluate(() => ({
+      heap: performance.memory ? performance.memory.usedJSHeapSize : 0,
+      wasm: window.Module.HEAP8 ? window.Module.HEAP8.length : 0,
+    }));
+    const session = await page.context().newCDPSession(page);
+    const { usedSize } = await session.send('Runtime.getHeapUsage');
+    console.log(`page load to notice: ${notice.toFixed(0)} ms`);
+    console.log(`Return to first frame: ${firstFrame.toFixed(0)} ms`);
+    console.log(`web fps spinning: ${fps.toFixed(1)}`);
+    console.log(`JS heap used: ${(usedSize / 1048576).toFixed(1)} MiB` +
+                (memory.wasm ? `, wasm heap: ${(memory.wasm / 1048576).toFixed(1)} MiB` : ''));
+  } finally {
+    await browser.close();
+  }
+}
+
+if (mode === 'screenshot') await screenshot(argument);
+else if (mode === 'measure') await measure(Number(argument || 5));
+else {
+  console.error('usage: drive_page.mjs screenshot URL OUT.png | measure URL SECONDS');
+  process.exit(2);
+}

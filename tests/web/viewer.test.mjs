@@ -1,0 +1,231 @@
+// The web build in Debian's headless Chromium (WebGL on SwiftShader),
+// driven only through what a user has: keys, the mouse, screenshots and
+// the page's text.
+import { test, describe } from 'node:test';
+import assert from 'node:assert/strict';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { useSite, launchBrowser, openPage, waitFor } from './page_session.mjs';
+import { decodePng } from './png.mjs';
+
+const kSite = process.env.MORVANE_SITE ||
+  path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../build/web/site');
+const kBackground = [38, 38, 38];
+const kFogBackground = [51, 38, 38];
+const kNotice = ' mouse: touch the window image for movement----- ';
+
+const site = useSite(kSite);
+
+function near(actual, expected, tolerance = 2) {
+  return actual.every((value, i) => Math.abs(value - expected[i]) <= tolerance);
+}
+
+async function shot(page) {
+  return decodePng(await page.locator('canvas').screenshot());
+}
+
+// Pixels that are not the given background: the model's share of the picture.
+function modelPixels(image, background) {
+  let count = 0;
+  for (let y = 0; y < image.height; y += 2) {
+    for (let x = 0; x < image.width; x += 2) {
+      if (!near(image.rgb(x, y), background, 6)) ++count;
+    }
+  }
+  return count;
+}
+
+function samePicture(a, b) {
+  for (let y = 0; y < a.height; y += 3) {
+    for (let x = 0; x < a.width; x += 3) {
+      if (!near(a.rgb(x, y), b.rgb(x, y), 0)) return false;
+    }
+  }
+  return true;
+}
+
+async function noticeText(page) {
+  await waitFor(() => page.locator('dialog[open]').count(), 'a message box');
+  return {
+    caption: await page.locator('dialog[open] h2').textContent(),
+    text: await page.locator('dialog[open] p').textContent(),
+    focused: await page.evaluate(() => document.activeElement.textContent),
+  };
+}
+
+// The page with the notice closed by Return and the first frame shown.
+async function startViewer(options) {
+  const page = await openPage(site.browser, site.url, options);
+  await noticeText(page);
+  await page.keyboard.press('Enter');
+  await waitFor(() => page.locator('canvas:visible').count(), 'the canvas');
+  await waitFor(async () => modelPixels(await shot(page), kBackground) > 100, 'the model');
+  return page;
+}
+
+async function waitForNewPicture(page, previous, what) {
+  return waitFor(async () => {
+    const image = await shot(page);
+    return samePicture(image, previous) ? null : image;
+  }, what);
+}
+
+// Two screenshots in a row the same: nothing is drawing any more.
+async function waitForStill(page) {
+  let previous = await shot(page);
+  return waitFor(async () => {
+    const image = await shot(page);
+    const still = samePicture(image, previous);
+    previous = image;
+    return still ? image : null;
+  }, 'the picture to stop changing');
+}
+
+async function canvasCentre(page) {
+  const box = await page.locator('canvas').boundingBox();
+  return { x: box.x + box.width / 2, y: box.y + box.height / 2, box };
+}
+
+describe('start', () => {
+  test('the notice comes first, modal, with its caption, text and a focused OK', async () => {
+    const page = await openPage(site.browser, site.url);
+    const notice = await noticeText(page);
+    assert.equal(notice.caption, 'Morvane 1.0');
+    assert.equal(notice.text, kNotice);
+    assert.equal(notice.focused, 'OK');
+    assert.equal(await page.locator('canvas').count(), 0);
+    assert.equal(await page.title(), 'Morvane viewer');
+    await page.keyboard.press('Enter');
+    await waitFor(() => page.locator('canvas:visible').count(), 'the canvas after Return');
+    // The caption, ' Morvane', as the document's title shows it.
+    assert.equal(await page.title(), 'Morvane');
+    await page.close();
+  });
+
+  test('Space and Esc close the notice as OK does', async () => {
+    for (const key of ['Space', 'Escape']) {
+      const page = await openPage(site.browser, site.url);
+      await noticeText(page);
+      await page.keyboard.press(key);
+      await waitFor(() => page.locator('canvas:visible').count(), 'the canvas after ' + key);
+      // The key that closed the box did not reach the viewer: Esc would end it.
+      assert.equal(await page.locator('dialog[open]').count(), 0);
+      await waitFor(async () => modelPixels(await shot(page), kBackground) > 100, 'the model');
+      await page.close();
+    }
+  });
+
+  test('the window is square, 0.8 x the viewport height in device pixels', async () => {
+    const sizes = [];
+    for (const scale of [1, 2]) {
+      const page = await startViewer({ width: 800, height: 600, scale });
+      sizes.push(await page.evaluate(() => {
+        const canvas = document.querySelector('canvas');
+        const box = canvas.getBoundingClientRect();
+        return [canvas.width, canvas.height, box.width, box.height];
+      }));
+      await page.close();
+    }
+    assert.deepEqual(sizes[0], [480, 480, 480, 480]);
+    // Crisp on HiDPI: twice the backing store, the same CSS size.
+    assert.deepEqual(sizes[1], [960, 960, 480, 480]);
+  });
+});
+
+describe('drawing', () => {
+  test('it turns from the first frame, on the dark background', async () => {
+    const page = await startViewer();
+    const first = await shot(page);
+    assert.ok(near(first.rgb(2, 2), kBackground), `background ${first.rgb(2, 2)}`);
+    assert.ok(near(first.rgb(first.width - 3, first.height - 3), kBackground));
+    await waitForNewPicture(page, first, 'the model to turn');
+    await page.close();
+  });
+
+  test('f fogs and clears to the fog colour; F does nothing; f again undoes it', async () => {
+    const page = await startViewer();
+    await page.keyboard.press('Shift+F');
+    await page.keyboard.press('f');
+    await waitFor(async () => near((await shot(page)).rgb(2, 2), kFogBackground), 'fog');
+    await page.keyboard.press('f');
+    await waitFor(async () => near((await shot(page)).rgb(2, 2), kBackground), 'no fog');
+    await page.close();
+  });
+
+  test('p draws the wire frame: far fewer model pixels, and back again', async () => {
+    const page = await startViewer();
+    const { x, y } = await canvasCentre(page);
+    await page.mouse.click(x, y);  // stopped, so the pictures compare
+    const filled = modelPixels(await waitForStill(page), kBackground);
+    await page.keyboard.press('p');
+    const wire = await waitFor(async () => {
+      const count = modelPixels(await shot(page), kBackground);
+      return count < filled * 0.8 ? count : null;
+    }, 'the wire frame');
+    assert.ok(wire > filled * 0.1, `the wire frame still shows the model (${wire} of ${filled})`);
+    await page.keyboard.press('p');
+    await waitFor(async () => modelPixels(await shot(page), kBackground) === filled, 'filled');
+    await page.close();
+  });
+});
+
+describe('mouse', () => {
+  test('a click stops it and no frames come after; a fling spins it again', async () => {
+    const page = await startViewer();
+    const { x, y, box } = await canvasCentre(page);
+    await page.mouse.click(x, y);
+    const stopped = await waitForStill(page);
+    // A second of pictures: all the same.
+    const until = Date.now() + 1000;
+    while (Date.now() < until) {
+      assert.ok(samePicture(await shot(page), stopped), 'a frame after the click-stop');
+    }
+    // A drag that leaves the canvas keeps reporting; released while moving
+    // it leaves the model spinning.
+    // Along a line above the centre, so the last moves still turn it.
+    const top = y - box.height / 3;
+    await page.mouse.move(x, top);
+    await page.mouse.down();
+    for (let step = 1; step <= 12; ++step) {
+      await page.mouse.move(x - step * 30, top);
+    }
+    assert.ok(x - 12 * 30 < box.x, 'the drag ended left of the canvas');
+    await page.mouse.up();
+    const moved = await waitForNewPicture(page, stopped, 'the drag to turn the model');
+    await waitForNewPicture(page, moved, 'the fling to keep it spinning');
+    await page.close();
+  });
+});
+
+describe('the end', () => {
+  test('Esc removes the canvas, logs status 0 and leaves one line', async () => {
+    const page = await startViewer();
+    await page.keyboard.press('Escape');
+    await waitFor(() => page.consoleLines.includes('morvane: exit status 0'), 'status 0');
+    assert.equal(await page.locator('canvas').count(), 0);
+    const line = await page.locator('#ended').textContent();
+    assert.match(line, /ended.*[Rr]eload/);
+    assert.deepEqual(page.consoleLines.filter((l) => l.startsWith('page error')), []);
+    await page.close();
+  });
+
+  test('without WebGL: the Error box, then status 1', async () => {
+    const noWebgl = await launchBrowser({ webgl: false });
+    try {
+      const page = await openPage(noWebgl, site.url);
+      await noticeText(page);
+      await page.keyboard.press('Enter');
+      const box = await waitFor(async () => {
+        const shown = await noticeText(page);
+        return shown.caption === 'Error' ? shown : null;
+      }, 'the error box');
+      assert.equal(box.text, 'ChoosePixelFormat failed\n');
+      assert.equal(box.focused, 'OK');
+      await page.keyboard.press('Enter');
+      await waitFor(() => page.consoleLines.includes('morvane: exit status 1'), 'status 1');
+      assert.deepEqual(page.consoleLines.filter((l) => l.startsWith('page error')), []);
+    } finally {
+      await noWebgl.close();
+    }
+  });
+});
