@@ -24,14 +24,19 @@
 struct WindowClassRecord {
     std::string name;
     WNDPROC procedure = nullptr;
-    UINT style = 0;
     HICON icon = nullptr;
     HCURSOR cursor = nullptr;
 };
 
-// What a backend keeps for one window on its screen.
+struct PlatformBackend;
+
+// What a backend keeps for one window on its screen. It names the backend
+// that made it, so that a backend finds its own part without a cast that
+// could fail silently.
 struct NativeWindow {
+    explicit NativeWindow(const PlatformBackend& owner) : backend(&owner) {}
     virtual ~NativeWindow() = default;
+    const PlatformBackend* const backend;
 };
 
 struct WindowRecord {
@@ -100,6 +105,7 @@ struct CoreState {
     int quitCode = 0;
     HWND capture = nullptr;
     std::vector<std::unique_ptr<std::vector<PALETTEENTRY>>> palettes;
+    std::vector<void*> contexts;  // the backend's GL contexts; null once deleted
 };
 
 extern CoreState core;
@@ -120,17 +126,33 @@ WindowRecord* coreWindowFromDc(HDC dc);
 HWND coreHandle(const WindowRecord& record);
 HDC coreDcHandle(const WindowRecord& record);
 
+// A window's native part, as the given backend made it; null when it has
+// none yet, or when another backend made it.
+template <class Native>
+Native* coreNativeOf(const WindowRecord& record, const PlatformBackend& backend) {
+    NativeWindow* native = record.native.get();
+    return native != nullptr && native->backend == &backend ? static_cast<Native*>(native)
+                                                            : nullptr;
+}
+
+// GL contexts: the backend's own, behind handles that are never reused.
+HGLRC coreAddContext(void* context);
+void* coreContextOf(HGLRC handle);  // null when unknown or deleted
+void coreForgetContext(HGLRC handle);
+
+// The stock resources LoadIconA and LoadCursorA hand out: the program's
+// icon (resource 101) and the arrow; backends draw them from their own copy.
+HICON coreProgramIcon();
+HCURSOR coreArrowCursor();
+
 // Calls the window procedure now, as SendMessage does.
 LRESULT coreSend(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam);
 void corePost(const WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam,
               DWORD time = 0, POINT point = {}, DWORD privateData = 0);
-// WM_SIZE when the size differs from the last one reported.
-void coreReportSize(WindowRecord& record, int width, int height);
+// WM_SIZE when the size differs from the last one reported; true then.
+bool coreReportSize(WindowRecord& record, int width, int height);
 // The window is gone outside the program's control; it hears WM_DESTROY.
 void coreWindowDestroyedOutside(WindowRecord& record);
-
-// Mouse and keyboard encoding.
-LPARAM corePointLParam(int x, int y);
 
 // Touch as Win32 and X servers give it to programs that know only the
 // mouse: the first finger down is the left button, others are ignored
@@ -142,4 +164,22 @@ struct TouchAsMouse {
     POINT point{};
 };
 TouchAsMouse coreTouchAsMouse(TouchPhase phase, int finger, POINT point);
+
+// Mouse and keyboard encoding.
+constexpr WPARAM kLeftButtonDown = 0x0001;  // MK_LBUTTON
+LPARAM corePointLParam(int x, int y);
 WPARAM coreVirtualKey(std::uint32_t keysym);  // X and xkbcommon share keysym values
+
+// A key as the backends read it: X and xkbcommon share keysyms and key
+// codes (8 to 255), and the code serves as the scan code.
+struct KeyInput {
+    std::uint32_t keysym = 0;
+    std::uint32_t keycode = 0;
+    bool pressed = true;
+    bool repeated = false;  // a held key's repeat, as Win32 sends it
+    DWORD time = 0;
+    POINT point{};
+    DWORD privateData = 0;  // for the backend's keyCharacter
+};
+// Queues WM_KEYDOWN or WM_KEYUP with Win32's lParam.
+void corePostKey(const WindowRecord& record, const KeyInput& key);

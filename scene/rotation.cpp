@@ -1,7 +1,6 @@
 #include "scene/rotation.h"
 
 #include <cmath>
-#include <numbers>
 
 namespace {
 
@@ -71,54 +70,4 @@ bool reorthonormalise(float matrix[16]) {
     storeColumn(matrix, 1, c1);
     storeColumn(matrix, 2, c2);
     return true;
-}
-
-double orthonormalityError(const float matrix[16]) {
-    const Column c[3] = {columnOf(matrix, 0), columnOf(matrix, 1), columnOf(matrix, 2)};
-    double worst = 0.0;
-    for (int i = 0; i < 3; ++i) {
-        worst = std::fmax(worst, std::fabs(std::sqrt(dot(c[i], c[i])) - 1.0));
-        for (int j = i + 1; j < 3; ++j) {
-            worst = std::fmax(worst, std::fabs(dot(c[i], c[j])));
-        }
-    }
-    return worst;
-}
-
-void rotationMatrix(float angle, const Vec3& axis, float out[16]) {
-    const float length = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
-    const float x = axis.x / length, y = axis.y / length, z = axis.z / length;
-    const float radians = angle * static_cast<float>(std::numbers::pi / 180.0);
-    const float s = std::sin(radians), c = std::cos(radians), t = 1.0f - c;
-    const float m[16] = {x * x * t + c,
-                         y * x * t + z * s,
-                         x * z * t - y * s,
-                         0.0f,
-                         x * y * t - z * s,
-                         y * y * t + c,
-                         y * z * t + x * s,
-                         0.0f,
-                         x * z * t + y * s,
-                         y * z * t - x * s,
-                         z * z * t + c,
-                         0.0f,
-                         0.0f,
-                         0.0f,
-                         0.0f,
-                         1.0f};
-    for (int i = 0; i < 16; ++i) {
-        out[i] = m[i];
-    }
-}
-
-void multiplyMatrices(const float a[16], const float b[16], float out[16]) {
-    for (int column = 0; column < 4; ++column) {
-        for (int row = 0; row < 4; ++row) {
-            float sum = 0.0f;
-            for (int k = 0; k < 4; ++k) {
-                sum += a[4 * k + row] * b[4 * column + k];
-            }
-            out[4 * column + row] = sum;
-        }
-    }
 }

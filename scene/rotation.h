@@ -14,14 +14,3 @@ bool spinTurns(float angle, const Vec3& axis);
 // to both. The fourth row and column are left as they are. Returns false,
 // leaving matrix untouched, when the columns are degenerate or not finite.
 bool reorthonormalise(float matrix[16]);
-
-// Largest deviation of the upper 3x3's columns from unit length and from
-// mutual orthogonality (absolute values of the dot products), in double.
-double orthonormalityError(const float matrix[16]);
-
-// The rotation that glRotatef multiplies by: angle degrees counter-clockwise
-// about axis normalised to unit length. axis must not be zero.
-void rotationMatrix(float angle, const Vec3& axis, float out[16]);
-
-// out = a * b, in single precision as OpenGL forms it; out may alias neither.
-void multiplyMatrices(const float a[16], const float b[16], float out[16]);

@@ -3,7 +3,6 @@
 
 // Fixed state of the context: fog parameters, projection, lights.
 void initScene();
-void setProjection();
 
 // One complete frame: clear, spin step, lit model, swap.
 void renderFrame();

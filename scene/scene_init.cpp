@@ -60,8 +60,6 @@ void loadIdentity(float matrix[16]) {
     }
 }
 
-}  // namespace
-
 void setProjection() {
     const float aspect =
         static_cast<float>(static_cast<double>(viewer.windowWidth) / viewer.windowHeight);
@@ -70,6 +68,8 @@ void setProjection() {
     glOrtho(-1.5 * aspect, 1.5 * aspect, -1.5, 1.5, -4.0, 4.0);
     glMatrixMode(GL_MODELVIEW);
 }
+
+}  // namespace
 
 void initScene() {
     setFogParameters();

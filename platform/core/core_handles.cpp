@@ -1,5 +1,5 @@
-// The backend of this run, window records and their handles, and sending
-// and posting messages.
+// The backend of this run, window records and their handles, GL context
+// handles, and sending and posting messages.
 //
 // Depends on: the backend tables the entry file lists.
 // Cannot: switch backends within a run; the first one that connects stays.
@@ -12,6 +12,9 @@ namespace {
 // Device contexts share their window's number, offset so that a window
 // handle passed as a device context (or back) finds nothing.
 constexpr std::uintptr_t kDcOffset = 0x40000000u;
+// Context handles are their table index plus a base, so that they never
+// collide with small window numbers passed by mistake.
+constexpr std::uintptr_t kContextBase = 0x60000000u;
 
 WindowRecord* recordById(std::uintptr_t id) {
     if (id == 0 || id > core.windows.size()) {
@@ -67,6 +70,25 @@ HDC coreDcHandle(const WindowRecord& record) {
     return reinterpret_cast<HDC>(record.id + kDcOffset);
 }
 
+HGLRC coreAddContext(void* context) {
+    core.contexts.push_back(context);
+    return reinterpret_cast<HGLRC>(kContextBase + core.contexts.size());
+}
+
+void* coreContextOf(HGLRC handle) {
+    const auto value = reinterpret_cast<std::uintptr_t>(handle);
+    if (value <= kContextBase || value - kContextBase > core.contexts.size()) {
+        return nullptr;
+    }
+    return core.contexts[value - kContextBase - 1];
+}
+
+void coreForgetContext(HGLRC handle) {
+    if (coreContextOf(handle) != nullptr) {
+        core.contexts[reinterpret_cast<std::uintptr_t>(handle) - kContextBase - 1] = nullptr;
+    }
+}
+
 LRESULT coreSend(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!record.alive || record.procedure == nullptr) {
         return 0;
@@ -89,13 +111,14 @@ void corePost(const WindowRecord& record, UINT message, WPARAM wParam, LPARAM lP
 
 // Only a change of size is news: moves, and the echo of a size already
 // reported, would keep a snapping-back window resizing forever.
-void coreReportSize(WindowRecord& record, int width, int height) {
+bool coreReportSize(WindowRecord& record, int width, int height) {
     if (width == record.reportedWidth && height == record.reportedHeight) {
-        return;
+        return false;
     }
     record.reportedWidth = width;
     record.reportedHeight = height;
     corePost(record, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
+    return true;
 }
 
 void coreWindowDestroyedOutside(WindowRecord& record) {

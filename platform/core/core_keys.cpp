@@ -1,5 +1,5 @@
-// Virtual-key codes for keysyms, shared by both backends: X11 and
-// xkbcommon number keysyms alike.
+// Key messages for keysyms, shared by both backends: X11 and xkbcommon
+// number keysyms and key codes alike.
 //
 // Depends on: xkbcommon's keysym names (a header only).
 // Cannot: keys not listed below; they report 0.
@@ -52,4 +52,19 @@ WPARAM coreVirtualKey(std::uint32_t keysym) {
         default:
             return 0;
     }
+}
+
+// Repeat count 1 and the key code as the scan code; bit 30 says the key was
+// down before (a release, or a repeat), bit 31 that it is going up.
+void corePostKey(const WindowRecord& record, const KeyInput& key) {
+    constexpr LPARAM kPreviouslyDown = LPARAM{1} << 30;
+    constexpr LPARAM kGoingUp = LPARAM{1} << 31;
+    LPARAM lParam = 1 | (static_cast<LPARAM>(key.keycode & 0xff) << 16);
+    if (!key.pressed) {
+        lParam |= kPreviouslyDown | kGoingUp;
+    } else if (key.repeated) {
+        lParam |= kPreviouslyDown;
+    }
+    corePost(record, key.pressed ? WM_KEYDOWN : WM_KEYUP, coreVirtualKey(key.keysym), lParam,
+             key.time, key.point, key.privateData);
 }

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr WPARAM kLeftButtonDown = 0x0001;  // MK_LBUTTON
-
 struct Finger {
     bool down = false;
     int id = 0;

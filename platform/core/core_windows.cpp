@@ -13,11 +13,6 @@
 
 namespace {
 
-// The stock arrow cursor needs no resource; any non-null value names it.
-HCURSOR const kArrowCursor = reinterpret_cast<HCURSOR>(static_cast<std::uintptr_t>(32512));
-// The program's icon (resource 101); the backends draw it from their own copy.
-HICON const kProgramIcon = reinterpret_cast<HICON>(static_cast<std::uintptr_t>(101));
-
 const WindowClassRecord* findClass(const char* name) {
     if (name == nullptr) {
         return nullptr;
@@ -63,19 +58,27 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
     WindowClassRecord record;
     record.name = windowClass->lpszClassName;
     record.procedure = windowClass->lpfnWndProc;
-    record.style = windowClass->style;
     record.icon = windowClass->hIcon;
     record.cursor = windowClass->hCursor;
     core.classes.push_back(record);
     return static_cast<ATOM>(0xC000 + core.classes.size());
 }
 
+// Neither needs a resource: any non-null value names it, here its number.
+HICON coreProgramIcon() {
+    return reinterpret_cast<HICON>(static_cast<std::uintptr_t>(101));
+}
+
+HCURSOR coreArrowCursor() {
+    return reinterpret_cast<HCURSOR>(static_cast<std::uintptr_t>(32512));
+}
+
 HICON LoadIconA(HINSTANCE, LPCSTR name) {
-    return name == MAKEINTRESOURCEA(101) ? kProgramIcon : nullptr;
+    return name == MAKEINTRESOURCEA(101) ? coreProgramIcon() : nullptr;
 }
 
 HCURSOR LoadCursorA(HINSTANCE, LPCSTR name) {
-    return name == IDC_ARROW ? kArrowCursor : nullptr;
+    return name == IDC_ARROW ? coreArrowCursor() : nullptr;
 }
 
 HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD, int x, int y, int width,

@@ -13,10 +13,6 @@
 
 namespace {
 
-// Context handles are their table index plus a base, so that they never
-// collide with small window numbers passed by mistake.
-constexpr std::uintptr_t kContextBase = 0x60000000u;
-
 EGLint configValue(EGLConfig config, EGLint attribute) {
     EGLint value = 0;
     return eglGetConfigAttrib(wl.egl, config, attribute, &value) ? value : 0;
@@ -42,14 +38,6 @@ int formatOfConfig(EGLConfig config) {
         }
     }
     return 0;
-}
-
-EGLContext contextOf(HGLRC context) {
-    const auto value = reinterpret_cast<std::uintptr_t>(context);
-    if (value <= kContextBase || value - kContextBase > wl.contexts.size()) {
-        return EGL_NO_CONTEXT;
-    }
-    return wl.contexts[value - kContextBase - 1];
 }
 
 BYTE byte(EGLint value) {
@@ -183,8 +171,7 @@ HGLRC waylandCreateContext(WindowRecord& record) {
         std::fprintf(stderr, "morvane: cannot create an OpenGL rendering context\n");
         return nullptr;
     }
-    wl.contexts.push_back(context);
-    return reinterpret_cast<HGLRC>(kContextBase + wl.contexts.size());
+    return coreAddContext(context);
 }
 
 bool waylandMakeCurrent(WindowRecord* record, HGLRC context) {
@@ -195,7 +182,7 @@ bool waylandMakeCurrent(WindowRecord* record, HGLRC context) {
         return eglMakeCurrent(wl.egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) == EGL_TRUE;
     }
     WaylandWindow* window = waylandWindowOf(*record);
-    EGLContext egl = contextOf(context);
+    EGLContext egl = coreContextOf(context);
     if (window == nullptr || window->eglSurface == EGL_NO_SURFACE || egl == EGL_NO_CONTEXT) {
         return false;
     }
@@ -209,7 +196,7 @@ bool waylandMakeCurrent(WindowRecord* record, HGLRC context) {
 }
 
 bool waylandDeleteContext(HGLRC context) {
-    EGLContext egl = contextOf(context);
+    EGLContext egl = coreContextOf(context);
     if (egl == EGL_NO_CONTEXT) {
         return false;
     }
@@ -217,7 +204,7 @@ bool waylandDeleteContext(HGLRC context) {
         eglMakeCurrent(wl.egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     }
     eglDestroyContext(wl.egl, egl);
-    wl.contexts[reinterpret_cast<std::uintptr_t>(context) - kContextBase - 1] = EGL_NO_CONTEXT;
+    coreForgetContext(context);
     return true;
 }
 

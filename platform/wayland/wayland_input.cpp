@@ -19,13 +19,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/wayland/wayland_layer.h"
 
 namespace {
-
-constexpr WPARAM kLeftButtonDown = 0x0001;  // MK_LBUTTON
-constexpr LPARAM kPreviouslyDown = LPARAM{1} << 30;
 
 using Clock = std::chrono::steady_clock;
 
@@ -45,21 +43,50 @@ void stopRepeat() {
     repeat.keycode = 0;
 }
 
-wl_cursor_theme* cursorTheme = nullptr;
-wl_surface* cursorSurface = nullptr;
+// The arrow, loaded at the first pointer enter: a theme that does not load
+// is not tried again, and the pointer keeps the compositor's cursor.
+struct ArrowCursor {
+    bool tried = false;
+    wl_cursor_theme* theme = nullptr;
+    wl_surface* surface = nullptr;
+    wl_cursor_image* image = nullptr;
+};
+
+ArrowCursor arrowCursor;
+
+// The connection closes with the process; the theme goes just before it.
+void freeArrow() {
+    wl_surface_destroy(arrowCursor.surface);
+    wl_cursor_theme_destroy(arrowCursor.theme);
+    arrowCursor = ArrowCursor{};
+}
+
+void loadArrow(int scale) {
+    arrowCursor.tried = true;
+    wl_cursor_theme* theme = wl_cursor_theme_load(nullptr, 24 * scale, wl.shm);
+    wl_cursor* arrow = theme != nullptr ? wl_cursor_theme_get_cursor(theme, "left_ptr") : nullptr;
+    if (arrow == nullptr || arrow->image_count == 0) {
+        if (theme != nullptr) {
+            wl_cursor_theme_destroy(theme);
+        }
+        return;
+    }
+    arrowCursor.theme = theme;
+    arrowCursor.image = arrow->images[0];
+    arrowCursor.surface = wl_compositor_create_surface(wl.compositor);
+    std::atexit(freeArrow);
+}
 
 void showArrow(std::uint32_t serial) {
     const int scale = waylandScale();
-    if (cursorTheme == nullptr) {
-        cursorTheme = wl_cursor_theme_load(nullptr, 24 * scale, wl.shm);
-        cursorSurface = wl_compositor_create_surface(wl.compositor);
+    if (!arrowCursor.tried) {
+        loadArrow(scale);
     }
-    wl_cursor* arrow =
-        cursorTheme != nullptr ? wl_cursor_theme_get_cursor(cursorTheme, "left_ptr") : nullptr;
-    if (arrow == nullptr || arrow->image_count == 0) {
+    wl_cursor_image* image = arrowCursor.image;
+    wl_surface* cursorSurface = arrowCursor.surface;
+    if (image == nullptr) {
         return;
     }
-    wl_cursor_image* image = arrow->images[0];
     wl_surface_set_buffer_scale(cursorSurface, scale);
     wl_surface_attach(cursorSurface, wl_cursor_image_get_buffer(image), 0, 0);
     wl_surface_damage(cursorSurface, 0, 0, static_cast<int>(image->width),
@@ -117,7 +144,6 @@ void onEnter(void*, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_
     wl.pointerFocus = ours ? surface : nullptr;
     wl.pointerX = wl_fixed_to_double(x);
     wl.pointerY = wl_fixed_to_double(y);
-    wl.pointerSerial = serial;
     if (ours) {
         showArrow(serial);
     }
@@ -210,21 +236,16 @@ DWORD characterOf(xkb_keycode_t keycode) {
     return character > 0 && character < 256 ? character : 0;
 }
 
-// The repeat count 1 and the X key code (8 to 255) as the scan code, as
-// the X11 layer posts them; the character rides in lPrivate. A repeat is a
-// key-down with bit 30 set (already down), as Win32 sends it; X servers
-// send a release and a press instead.
+// The character rides in lPrivate. Repeats are key-downs as Win32 sends
+// them; X servers send a release and a press instead.
 void postKey(WindowRecord& record, xkb_keycode_t keycode, bool pressed, bool repeated,
              std::uint32_t time) {
-    const xkb_keysym_t keysym = xkb_state_key_get_one_sym(wl.keyState, keycode);
-    LPARAM lParam = 1 | (static_cast<LPARAM>(keycode & 0xff) << 16);
-    if (!pressed) {
-        lParam |= static_cast<LPARAM>(0xC0000000u);  // previous state down, transition up
-    } else if (repeated) {
-        lParam |= kPreviouslyDown;
-    }
-    corePost(record, pressed ? WM_KEYDOWN : WM_KEYUP, coreVirtualKey(keysym), lParam, time, {},
-             pressed ? characterOf(keycode) : 0);
+    corePostKey(record, {.keysym = xkb_state_key_get_one_sym(wl.keyState, keycode),
+                         .keycode = keycode,
+                         .pressed = pressed,
+                         .repeated = repeated,
+                         .time = time,
+                         .privateData = pressed ? characterOf(keycode) : 0});
 }
 
 // A modifier pressed meanwhile leaves the held key repeating, as X does.

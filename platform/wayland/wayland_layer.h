@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/core.h"
+#include "platform/wayland/wayland_backend.h"
 
 #include <EGL/egl.h>
 #include <libdecor.h>
@@ -56,6 +57,7 @@ struct ShmBuffer {
 // the outputs the window is on: drawable / scale at an integer scale,
 // through a viewport's destination at a fractional one (buffer scale 1).
 struct WaylandWindow : NativeWindow {
+    WaylandWindow() : NativeWindow(waylandBackend) {}
     ~WaylandWindow() override;
     wl_surface* surface = nullptr;  // the decorated parent
     wl_surface* glSurface = nullptr;
@@ -114,11 +116,9 @@ struct WaylandLayer {
     double pointerX = 0;  // surface-local, logical
     double pointerY = 0;
     bool buttonHeld = false;
-    std::uint32_t pointerSerial = 0;
     EGLDisplay egl = EGL_NO_DISPLAY;
     bool eglReady = false;
-    std::vector<EGLConfig> configs;    // pixel format n is configs[n - 1]
-    std::vector<EGLContext> contexts;  // null once deleted; handle = index + 1
+    std::vector<EGLConfig> configs;  // pixel format n is configs[n - 1]
     // A message box's input goes to it, not to the queue.
     struct BoxInput* box = nullptr;
 };
@@ -136,7 +136,7 @@ bool waylandWaitAtMost(std::chrono::milliseconds limit);
 const WaylandOutput* waylandFirstOutput();
 int waylandScale();
 
-// Windows.
+// Windows. The Wayland side of a window; null before it is made.
 WaylandWindow* waylandWindowOf(const WindowRecord& record);
 // An output's scale or size changed: windows on it take their new size.
 void waylandOutputsChanged();

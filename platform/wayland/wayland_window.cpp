@@ -350,7 +350,7 @@ WaylandWindow::~WaylandWindow() {
 }
 
 WaylandWindow* waylandWindowOf(const WindowRecord& record) {
-    return dynamic_cast<WaylandWindow*>(record.native.get());
+    return coreNativeOf<WaylandWindow>(record, waylandBackend);
 }
 
 void waylandOutputsChanged() {

@@ -22,11 +22,11 @@ namespace {
 
 constexpr const char* kCanvasId = "morvane-window";
 constexpr int kKeyTextSize = 32;
-constexpr WPARAM kLeftButtonDown = 0x0001;  // MK_LBUTTON
 
 enum EventKind { kNone = 0, kPointerDown, kPointerMove, kPointerUp, kKeyDown, kShown };
 
 struct NativeCanvas : NativeWindow {
+    NativeCanvas() : NativeWindow(webBackend) {}
     int context = 0;
 };
 
@@ -212,7 +212,10 @@ UINT webRealizePalette(WindowRecord&, const std::vector<PALETTEENTRY>&) {
 }
 
 HGLRC webCreateContext(WindowRecord& record) {
-    auto* canvas = static_cast<NativeCanvas*>(record.native.get());
+    auto* canvas = coreNativeOf<NativeCanvas>(record, webBackend);
+    if (canvas == nullptr) {
+        return nullptr;
+    }
     canvas->context = webglCreateContext(kCanvasId);
     return canvas->context != 0
                ? reinterpret_cast<HGLRC>(static_cast<std::uintptr_t>(canvas->context))

@@ -1,8 +1,7 @@
-// The X connection: opening it, its atoms, the error handlers, and closing
-// everything down again.
+// The X connection: opening it, its atoms, the error handlers, and the
+// backend's table. It closes with the process.
 //
-// Depends on: Xlib, GLX (contexts are destroyed on close), $DISPLAY, a
-// helper thread for opening the connection.
+// Depends on: Xlib, $DISPLAY, a helper thread for opening the connection.
 // Cannot: survive a lost connection; Xlib gives no way back, so the process
 // reports it in one line and ends with status 1. A display that accepts the
 // connection but never answers is given up after a few seconds, and the
@@ -199,26 +198,4 @@ unsigned long x11SyncErrors() {
     const unsigned long before = x11.errorCount;
     XSync(x11.display, False);
     return x11.errorCount - before;
-}
-
-void x11CloseDisplay() {
-    if (x11.display != nullptr) {
-        glXMakeCurrent(x11.display, None, nullptr);
-        for (GLXContext context : x11.contexts) {
-            if (context != nullptr) {
-                glXDestroyContext(x11.display, context);
-            }
-        }
-        for (auto& window : core.windows) {
-            if (x11Of(*window).xwindow != None) {
-                XDestroyWindow(x11.display, x11Of(*window).xwindow);
-            }
-            if (x11Of(*window).ownsColormap) {
-                XFreeColormap(x11.display, x11Of(*window).colormap);
-            }
-        }
-        XCloseDisplay(x11.display);
-    }
-    x11 = X11Layer{};
-    coreReset();
 }

@@ -16,10 +16,6 @@
 
 namespace {
 
-// Context handles are their table index plus a base, so that they never
-// collide with small window numbers passed by mistake.
-constexpr std::uintptr_t kContextBase = 0x60000000u;
-
 const XVisualInfo* visualOfFormat(int format) {
     const auto& visuals = x11Visuals();
     if (format < 1 || static_cast<std::size_t>(format) > visuals.size()) {
@@ -136,14 +132,6 @@ int closestDepthFormat(const XVisualInfo& chosen, int requestedDepthBits) {
     return best;
 }
 
-GLXContext contextOf(HGLRC context) {
-    const auto value = reinterpret_cast<std::uintptr_t>(context);
-    if (value <= kContextBase || value - kContextBase > x11.contexts.size()) {
-        return nullptr;
-    }
-    return x11.contexts[value - kContextBase - 1];
-}
-
 }  // namespace
 
 const std::vector<XVisualInfo>& x11Visuals() {
@@ -258,7 +246,9 @@ bool x11DescribePixelFormat(int format, PIXELFORMATDESCRIPTOR* descriptor) {
 // entries went in (0 where the visual has no palette to set).
 UINT x11RealizePalette(WindowRecord& record, const std::vector<PALETTEENTRY>& entries) {
     const XVisualInfo* visual = visualOfFormat(record.pixelFormat);
-    if (visual == nullptr || !x11Of(record).ownsColormap || !x11NeedsPalette(*visual)) {
+    const X11Window* window = x11WindowOf(record);
+    if (visual == nullptr || window == nullptr || !window->ownsColormap ||
+        !x11NeedsPalette(*visual)) {
         return 0;
     }
     const std::size_t count =
@@ -272,7 +262,7 @@ UINT x11RealizePalette(WindowRecord& record, const std::vector<PALETTEENTRY>& en
         colours[i].blue = static_cast<unsigned short>(entry.peBlue * 257);
         colours[i].flags = DoRed | DoGreen | DoBlue;
     }
-    XStoreColors(x11.display, x11Of(record).colormap, colours.data(), static_cast<int>(count));
+    XStoreColors(x11.display, window->colormap, colours.data(), static_cast<int>(count));
     XFlush(x11.display);
     return static_cast<UINT>(count);
 }
@@ -294,8 +284,7 @@ HGLRC x11CreateContext(WindowRecord& record) {
         std::fprintf(stderr, "morvane: cannot create an OpenGL rendering context\n");
         return nullptr;
     }
-    x11.contexts.push_back(context);
-    return reinterpret_cast<HGLRC>(kContextBase + x11.contexts.size());
+    return coreAddContext(context);
 }
 
 bool x11MakeCurrent(WindowRecord* record, HGLRC context) {
@@ -305,12 +294,13 @@ bool x11MakeCurrent(WindowRecord* record, HGLRC context) {
     if (record == nullptr) {
         return glXMakeCurrent(x11.display, None, nullptr);
     }
-    GLXContext glx = contextOf(context);
-    if (x11Of(*record).picture == None || glx == nullptr) {
+    const X11Window* window = x11WindowOf(*record);
+    auto* glx = static_cast<GLXContext>(coreContextOf(context));
+    if (window == nullptr || window->picture == None || glx == nullptr) {
         return false;
     }
     const unsigned long errorsBefore = x11.errorCount;
-    const Bool made = glXMakeCurrent(x11.display, x11Of(*record).picture, glx);
+    const Bool made = glXMakeCurrent(x11.display, window->picture, glx);
     x11SyncErrors();  // a mismatched visual is reported only asynchronously
     if (!made || x11.errorCount != errorsBefore) {
         std::fprintf(stderr, "morvane: cannot make the OpenGL rendering context current\n");
@@ -320,7 +310,7 @@ bool x11MakeCurrent(WindowRecord* record, HGLRC context) {
 }
 
 bool x11DeleteContext(HGLRC context) {
-    GLXContext glx = contextOf(context);
+    auto* glx = static_cast<GLXContext>(coreContextOf(context));
     if (glx == nullptr) {
         return false;
     }
@@ -328,14 +318,15 @@ bool x11DeleteContext(HGLRC context) {
         glXMakeCurrent(x11.display, None, nullptr);
     }
     glXDestroyContext(x11.display, glx);
-    x11.contexts[reinterpret_cast<std::uintptr_t>(context) - kContextBase - 1] = nullptr;
+    coreForgetContext(context);
     return true;
 }
 
 bool x11SwapBuffers(WindowRecord& record) {
-    if (x11Of(record).picture == None) {
+    const X11Window* window = x11WindowOf(record);
+    if (window == nullptr || window->picture == None) {
         return false;
     }
-    glXSwapBuffers(x11.display, x11Of(record).picture);
+    glXSwapBuffers(x11.display, window->picture);
     return true;
 }

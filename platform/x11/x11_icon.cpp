@@ -134,15 +134,11 @@ const IconImage& x11ProgramIcon() {
     return icon;
 }
 
-HICON x11ProgramIconHandle() {
-    return reinterpret_cast<HICON>(static_cast<std::uintptr_t>(101));
-}
-
 // _NET_WM_ICON: width, height, then the pixels, each in a long as Xlib
 // wants for 32-bit properties.
 void x11SetIconProperty(Window xwindow, HICON icon) {
     const IconImage& image = x11ProgramIcon();
-    if (icon != x11ProgramIconHandle() || image.argb.empty()) {
+    if (icon != coreProgramIcon() || image.argb.empty()) {
         return;
     }
     std::vector<unsigned long> property;

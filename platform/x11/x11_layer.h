@@ -1,12 +1,10 @@
 // Shared state of the X11 backend: the display, its atoms, pixel formats
-// (visuals) and GL contexts, and what each window keeps on the server. One
-// record, reached by the backend's source files and by its tests; windows,
-// the queue and palettes are the core's (platform/core.h).
+// (visuals), and what each window keeps on the server. One record, reached
+// by the backend's source files and by its tests; windows, handles, the
+// queue, palettes and GL context handles are the core's (platform/core.h).
 //
 // Depends on: Xlib and GLX. Every window is top-level (parents are ignored)
-// and holds one child X window, its picture, of the program's size; handles
-// are small numbers that are never reused, so a stale handle finds nothing
-// instead of another window.
+// and holds one child X window, its picture, of the program's size.
 #pragma once
 
 // First: it defines APIENTRY, which the GL headers only define when absent.
@@ -27,6 +25,7 @@
 
 // What a window keeps on the X server.
 struct X11Window : NativeWindow {
+    X11Window() : NativeWindow(x11Backend) {}
     Window xwindow = None;
     // The drawable and the mouse's origin: kept at the program's size and
     // centred when a window manager forces the top-level to another size.
@@ -55,7 +54,6 @@ struct X11Layer {
     Cursor arrowCursor = None;
     std::vector<XVisualInfo> visuals;  // pixel format n is visuals[n - 1]
     bool visualsLoaded = false;
-    std::vector<GLXContext> contexts;  // null once deleted; handle = index + 1
     unsigned long errorCount = 0;
     bool errorReported = false;
     bool errorsExplained = false;  // counted, not shown: the caller reports the failure itself
@@ -63,29 +61,20 @@ struct X11Layer {
 
 extern X11Layer x11;
 
-// The X side of a window; an empty one before the X window is made.
-X11Window& x11Of(WindowRecord& record);
-const X11Window& x11Of(const WindowRecord& record);
+// The X side of a window; null before the X window is made.
+X11Window* x11WindowOf(const WindowRecord& record);
 
 // Connection. x11OpenDisplay opens $DISPLAY once and returns "" on success or
 // the reason it cannot ("DISPLAY is not set", "cannot open display \":9\"",
 // "the X display :9 does not answer" after about 5 s of silence).
 std::string x11OpenDisplay();
 Display* x11Display();  // opens on first use; null when there is no display
-// Closes every window and context and the connection, and forgets all state.
-void x11CloseDisplay();
 
-// Handles.
-WindowRecord* x11FindWindow(HWND window);  // alive windows only
-WindowRecord* x11WindowFromDc(HDC dc);
+// The window whose top-level or picture this is; alive windows only.
 WindowRecord* x11WindowFromX(Window xwindow);
-HWND x11Handle(const WindowRecord& record);
-HDC x11DcHandle(const WindowRecord& record);
 
 // Messages. Translates one X event into the queue (or into window state).
 void x11QueueEvent(const XEvent& event);
-// Calls the window procedure now, as SendMessage does.
-LRESULT x11Send(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Creates (or re-creates) the X window of a record with the given visual, or
 // the default visual when null. False when the server refused it.
@@ -131,10 +120,6 @@ PIXELFORMATDESCRIPTOR x11DescribeTraits(const VisualTraits& traits);
 int x11MaskBits(unsigned long mask);
 int x11MaskShift(unsigned long mask);
 
-// Mouse and keyboard encoding.
-LPARAM x11PointLParam(int x, int y);
-WPARAM x11VirtualKey(KeySym keysym);
-
 // The icon: a parsed XPM picture and the _NET_WM_ICON property made from it.
 struct IconImage {
     int width = 0;
@@ -143,7 +128,6 @@ struct IconImage {
 };
 IconImage x11ParseXpm(const char* const* lines, std::size_t lineCount);
 const IconImage& x11ProgramIcon();
-HICON x11ProgramIconHandle();
 void x11SetIconProperty(Window xwindow, HICON icon);
 
 // A rectangle in root-window pixels.

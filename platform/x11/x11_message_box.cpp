@@ -132,7 +132,8 @@ void setTitle(Window window, const char* caption) {
 }
 
 Window ownerWindow(const WindowRecord* owner) {
-    return owner != nullptr && owner->native != nullptr ? x11Of(*owner).xwindow : None;
+    const X11Window* window = owner != nullptr ? x11WindowOf(*owner) : nullptr;
+    return window != nullptr ? window->xwindow : None;
 }
 
 // The owner's client area on the root window, or nothing when it has no X
@@ -185,7 +186,7 @@ void setManagerHints(const MessageBox& box, Window owner) {
     XSetWMHints(x11.display, box.window, &wmHints);
     x11SetWmProtocols(box.window, false);  // the box's own loop does not answer pings
     x11SetClientProperties(box.window);
-    x11SetIconProperty(box.window, x11ProgramIconHandle());
+    x11SetIconProperty(box.window, coreProgramIcon());
     Atom dialogType = x11.netWmWindowTypeDialog;
     XChangeProperty(x11.display, box.window, x11.netWmWindowType, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&dialogType), 1);

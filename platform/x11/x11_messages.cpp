@@ -1,12 +1,11 @@
-// The message queue: X events translated into Win32 messages, the
-// non-removing peek, the sleeping wait, key translation, dispatch, default
-// processing and the quit message.
+// X events translated into the core's messages and window state, reading
+// them without blocking, the sleeping wait, and the character of a key.
 //
-// Depends on: Xlib (XLookupString for characters), poll() on the X socket.
-// Cannot: sent messages between threads, timers, or messages for more than
-// the left mouse button; other buttons and unknown events translate to
-// nothing. Keys report a virtual-key code only for the keys listed below.
-// Mouse positions are the picture child's, also over the margin around it.
+// Depends on: Xlib (XLookupString for characters), poll() on the X socket,
+// the core's key and mouse encoding.
+// Cannot: messages for more than the left mouse button; other buttons and
+// unknown events translate to nothing. Mouse positions are the picture
+// child's, also over the margin around it.
 #include "platform/x11/x11_layer.h"
 
 #include <X11/Xutil.h>
@@ -18,56 +17,46 @@
 
 namespace {
 
-constexpr WPARAM kLeftButtonDown = 0x0001;  // MK_LBUTTON
-
 void post(const WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam, Time time,
-          int rootX, int rootY, DWORD privateData = 0) {
-    corePost(record, message, wParam, lParam, static_cast<DWORD>(time), POINT{rootX, rootY},
-             privateData);
+          int rootX, int rootY) {
+    corePost(record, message, wParam, lParam, static_cast<DWORD>(time), POINT{rootX, rootY});
 }
 
-// The repeat count 1 and the X key code (8 to 255) as the scan code; the
-// modifier state rides along in lPrivate for TranslateMessage.
+// The modifier state rides along in lPrivate for TranslateMessage.
 void queueKey(const WindowRecord& record, const XKeyEvent& key) {
-    KeySym keysym = XLookupKeysym(const_cast<XKeyEvent*>(&key), 0);
-    LPARAM lParam = 1 | (static_cast<LPARAM>(key.keycode & 0xff) << 16);
-    UINT message = WM_KEYDOWN;
-    if (key.type == KeyRelease) {
-        message = WM_KEYUP;
-        lParam |= static_cast<LPARAM>(0xC0000000u);  // previous state down, transition up
-    }
-    post(record, message, x11VirtualKey(keysym), lParam, key.time, key.x_root, key.y_root,
-         key.state);
+    const KeySym keysym = XLookupKeysym(const_cast<XKeyEvent*>(&key), 0);
+    corePostKey(record, {.keysym = static_cast<std::uint32_t>(keysym),
+                         .keycode = key.keycode,
+                         .pressed = key.type == KeyPress,
+                         .time = static_cast<DWORD>(key.time),
+                         .point = POINT{key.x_root, key.y_root},
+                         .privateData = key.state});
 }
 
-void queueButton(const WindowRecord& record, const XButtonEvent& button) {
+// Positions are the picture's, whose corner may sit inside the top-level.
+void queueButton(const WindowRecord& record, const X11Window& window, const XButtonEvent& button) {
     if (button.button != Button1) {
         return;
     }
     const UINT message = button.type == ButtonPress ? WM_LBUTTONDOWN : WM_LBUTTONUP;
     const WPARAM keys = button.type == ButtonPress ? kLeftButtonDown : 0;
     post(record, message, keys,
-         x11PointLParam(button.x - x11Of(record).pictureX, button.y - x11Of(record).pictureY),
-         button.time, button.x_root, button.y_root);
+         corePointLParam(button.x - window.pictureX, button.y - window.pictureY), button.time,
+         button.x_root, button.y_root);
 }
 
-void queueMotion(const WindowRecord& record, const XMotionEvent& motion) {
+void queueMotion(const WindowRecord& record, const X11Window& window, const XMotionEvent& motion) {
     const WPARAM keys = (motion.state & Button1Mask) != 0 ? kLeftButtonDown : 0;
     post(record, WM_MOUSEMOVE, keys,
-         x11PointLParam(motion.x - x11Of(record).pictureX, motion.y - x11Of(record).pictureY),
-         motion.time, motion.x_root, motion.y_root);
+         corePointLParam(motion.x - window.pictureX, motion.y - window.pictureY), motion.time,
+         motion.x_root, motion.y_root);
 }
 
-// Only a change of size is news: moves, and the echo of a size already
-// reported, would keep a snapping-back window resizing forever.
+// A new size of the top-level also moves the picture to its middle.
 void queueConfigure(WindowRecord& record, const XConfigureEvent& configure) {
-    if (configure.width == record.reportedWidth && configure.height == record.reportedHeight) {
-        return;
+    if (coreReportSize(record, configure.width, configure.height)) {
+        x11PlacePicture(record);
     }
-    record.reportedWidth = configure.width;
-    record.reportedHeight = configure.height;
-    x11PlacePicture(record);
-    post(record, WM_SIZE, SIZE_RESTORED, MAKELPARAM(configure.width, configure.height), 0, 0, 0);
 }
 
 void queueClientMessage(const WindowRecord& record, const XClientMessageEvent& client) {
@@ -100,35 +89,32 @@ bool wmStateIsIconic(Window xwindow) {
 
 // Coming back on screen owes a paint, which also wakes a main loop that
 // stopped drawing while nothing could be seen.
-void setShown(WindowRecord& record, bool mapped, bool iconic) {
-    const bool wasHidden = !x11Of(record).mapped || x11Of(record).iconic;
-    x11Of(record).mapped = mapped;
-    x11Of(record).iconic = iconic;
+void setShown(WindowRecord& record, X11Window& window, bool mapped, bool iconic) {
+    const bool wasHidden = !window.mapped || window.iconic;
+    window.mapped = mapped;
+    window.iconic = iconic;
     if (wasHidden && mapped && !iconic) {
         record.invalid = true;
     }
 }
 
-void propertyChanged(WindowRecord& record, const XPropertyEvent& property) {
+void propertyChanged(WindowRecord& record, X11Window& window, const XPropertyEvent& property) {
     if (property.atom == x11.wmState) {
-        setShown(record, x11Of(record).mapped,
-                 property.state == PropertyNewValue && wmStateIsIconic(x11Of(record).xwindow));
+        setShown(record, window, window.mapped,
+                 property.state == PropertyNewValue && wmStateIsIconic(window.xwindow));
     }
 }
 
-// Someone else destroyed our X window: the window is gone all the same, so
-// the program hears WM_DESTROY as if it had asked.
-void windowDestroyedOutside(WindowRecord& record) {
-    if (record.destroying) {
-        return;
+// Someone else destroyed our X window: what it held on the server is gone
+// with it, and the window goes too.
+void windowDestroyedOutside(WindowRecord& record, X11Window& window) {
+    window.xwindow = None;
+    window.picture = None;
+    if (window.ownsColormap) {
+        XFreeColormap(x11.display, window.colormap);
+        window.ownsColormap = false;
     }
-    x11Of(record).xwindow = None;
-    x11Of(record).picture = None;
-    if (x11Of(record).ownsColormap) {
-        XFreeColormap(x11.display, x11Of(record).colormap);
-        x11Of(record).ownsColormap = false;
-    }
-    DestroyWindow(x11Handle(record));
+    coreWindowDestroyedOutside(record);
 }
 
 // Moves every event the connection has into the queue without blocking.
@@ -166,27 +152,21 @@ bool waitForXEvents() {
 
 }  // namespace
 
-LPARAM x11PointLParam(int x, int y) {
-    return MAKELPARAM(x, y);
-}
-
-WPARAM x11VirtualKey(KeySym keysym) {
-    return coreVirtualKey(static_cast<std::uint32_t>(keysym));
-}
-
 void x11QueueEvent(const XEvent& event) {
     if (event.type == MappingNotify) {
         XRefreshKeyboardMapping(const_cast<XMappingEvent*>(&event.xmapping));
         return;
     }
     WindowRecord* record = x11WindowFromX(event.xany.window);
-    if (record == nullptr) {
+    X11Window* found = record != nullptr ? x11WindowOf(*record) : nullptr;
+    if (found == nullptr) {
         return;  // destroyed windows, and windows not ours, hear nothing
     }
+    X11Window& window = *found;
     if (x11IsForged(event)) {
         return;
     }
-    if (event.xany.window == x11Of(*record).picture && event.type != Expose) {
+    if (event.xany.window == window.picture && event.type != Expose) {
         return;  // everything else is the top-level's
     }
     switch (event.type) {
@@ -199,10 +179,10 @@ void x11QueueEvent(const XEvent& event) {
             break;
         case ButtonPress:
         case ButtonRelease:
-            queueButton(*record, event.xbutton);
+            queueButton(*record, window, event.xbutton);
             break;
         case MotionNotify:
-            queueMotion(*record, event.xmotion);
+            queueMotion(*record, window, event.xmotion);
             break;
         case ConfigureNotify:
             queueConfigure(*record, event.xconfigure);
@@ -211,16 +191,16 @@ void x11QueueEvent(const XEvent& event) {
             queueClientMessage(*record, event.xclient);
             break;
         case DestroyNotify:
-            windowDestroyedOutside(*record);
+            windowDestroyedOutside(*record, window);
             break;
         case MapNotify:
-            setShown(*record, true, x11Of(*record).iconic);
+            setShown(*record, window, true, window.iconic);
             break;
         case UnmapNotify:
-            setShown(*record, false, x11Of(*record).iconic);
+            setShown(*record, window, false, window.iconic);
             break;
         case PropertyNotify:
-            propertyChanged(*record, event.xproperty);
+            propertyChanged(*record, window, event.xproperty);
             break;
         default:
             break;

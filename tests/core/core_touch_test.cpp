@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr WPARAM kLeftButtonDown = 0x0001;
-
 void expectMessage(const TouchAsMouse& got, UINT message, WPARAM keys, POINT point) {
     EXPECT_EQ(got.message, message);
     EXPECT_EQ(got.keys, keys);

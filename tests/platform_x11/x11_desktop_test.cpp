@@ -129,7 +129,7 @@ TEST_F(X11DesktopTest, ForgedInputAndDestructionAreDroppedButConfigureAndCloseAr
     ASSERT_NE(size, taken.end());
     EXPECT_EQ(size->lParam, MAKELPARAM(320, 220));
     EXPECT_EQ(countReceived(WM_DESTROY), 0);
-    EXPECT_NE(x11FindWindow(window), nullptr);
+    EXPECT_NE(coreFindWindow(window), nullptr);
 }
 
 // What a second connection saw of a box before it closed it.

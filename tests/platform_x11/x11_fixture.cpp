@@ -80,8 +80,28 @@ void X11Test::SetUp() {
     ASSERT_EQ(coreConnect(x11Only), "");
 }
 
+// Every window and context, then the connection: each test starts afresh.
 void X11Test::TearDown() {
-    x11CloseDisplay();
+    if (x11.display != nullptr) {
+        glXMakeCurrent(x11.display, None, nullptr);
+        for (void* context : core.contexts) {
+            if (context != nullptr) {
+                glXDestroyContext(x11.display, static_cast<GLXContext>(context));
+            }
+        }
+        for (auto& record : core.windows) {
+            const X11Window* window = x11WindowOf(*record);
+            if (window != nullptr && window->xwindow != None) {
+                XDestroyWindow(x11.display, window->xwindow);
+            }
+            if (window != nullptr && window->ownsColormap) {
+                XFreeColormap(x11.display, window->colormap);
+            }
+        }
+        XCloseDisplay(x11.display);
+    }
+    x11 = X11Layer{};
+    coreReset();
 }
 
 HWND X11Test::createWindow(int x, int y, int width, int height) {
@@ -105,14 +125,23 @@ HWND X11Test::createShownWindow(int x, int y, int width, int height) {
     return window;
 }
 
+namespace {
+
+const X11Window* nativeOf(HWND window) {
+    const WindowRecord* record = coreFindWindow(window);
+    return record != nullptr ? x11WindowOf(*record) : nullptr;
+}
+
+}  // namespace
+
 Window X11Test::xOf(HWND window) const {
-    WindowRecord* record = x11FindWindow(window);
-    return record != nullptr ? x11Of(*record).xwindow : None;
+    const X11Window* native = nativeOf(window);
+    return native != nullptr ? native->xwindow : None;
 }
 
 Window X11Test::pictureOf(HWND window) const {
-    WindowRecord* record = x11FindWindow(window);
-    return record != nullptr ? x11Of(*record).picture : None;
+    const X11Window* native = nativeOf(window);
+    return native != nullptr ? native->picture : None;
 }
 
 void X11Test::settle() const {

@@ -32,11 +32,11 @@ class X11GlxTest : public X11Test {
 protected:
     // A window whose creation handler chooses and sets the viewer's format.
     HWND createGlWindow(int* chosen, Window* beforeSet) {
-        script.onCreate = [=](HWND window) {
+        script.onCreate = [=, this](HWND window) {
             HDC dc = GetDC(window);
             const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
             *chosen = ChoosePixelFormat(dc, &request);
-            *beforeSet = x11Of(*x11FindWindow(window)).xwindow;
+            *beforeSet = xOf(window);
             SetPixelFormat(dc, *chosen, &request);
         };
         return createWindow(50, 50, 64, 48);

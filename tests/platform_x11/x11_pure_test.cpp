@@ -1,10 +1,8 @@
 // The layer's pure parts, no display needed: the icon picture and its
-// parser, pixel-format descriptions from visual traits, and the encodings
-// of mouse positions and keys.
+// parser, pixel-format descriptions from visual traits, and the primary
+// monitor's choice.
 // Before Xlib, whose macro None would break gtest's own None.
 #include <gtest/gtest.h>
-
-#include <X11/keysym.h>
 
 #include <set>
 
@@ -141,27 +139,6 @@ TEST(PixelFormatDescription, PaletteVisualsNeedAPaletteAndAreColourIndexed) {
     EXPECT_EQ(x11DescribeTraits(fixedColours).dwFlags & PFD_NEED_PALETTE, 0u);
 }
 
-TEST(MouseEncoding, PositionsAreSigned16BitHalves) {
-    const std::pair<int, int> points[] = {{0, 0}, {818, 818}, {-30, -20}, {32767, -32768}};
-    for (auto [x, y] : points) {
-        const LPARAM lParam = x11PointLParam(x, y);
-        EXPECT_EQ(static_cast<short>(LOWORD(lParam)), x);
-        EXPECT_EQ(static_cast<short>(HIWORD(lParam)), y);
-    }
-    EXPECT_EQ(x11PointLParam(-1, 0) & 0xFFFF0000, 0);  // x's sign stays in its half
-}
-
-TEST(KeyEncoding, LettersDigitsAndEscapeGetTheirVirtualKeys) {
-    EXPECT_EQ(x11VirtualKey(XK_a), WPARAM('A'));
-    EXPECT_EQ(x11VirtualKey(XK_z), WPARAM('Z'));
-    EXPECT_EQ(x11VirtualKey(XK_F), WPARAM('F'));
-    EXPECT_EQ(x11VirtualKey(XK_7), WPARAM('7'));
-    EXPECT_EQ(x11VirtualKey(XK_Escape), WPARAM(0x1B));
-    EXPECT_EQ(x11VirtualKey(XK_Return), WPARAM(0x0D));
-    EXPECT_EQ(x11VirtualKey(XK_F1), WPARAM(0x70));
-    EXPECT_EQ(x11VirtualKey(XK_eacute), WPARAM(0));
-}
-
 bool sameBox(const BoxRect& a, const BoxRect& b) {
     return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
 }
@@ -214,7 +191,7 @@ TEST(NoDisplay, EveryOperationFailsQuicklyInsteadOfWaiting) {
               nullptr);
     setenv("DISPLAY", ":4097", 1);
     EXPECT_EQ(x11OpenDisplay(), "cannot open display \":4097\"");
-    x11CloseDisplay();
+    coreReset();
 }
 
 }  // namespace

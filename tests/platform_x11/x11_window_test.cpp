@@ -19,7 +19,7 @@ XWindowAttributes attributesOf(Display* display, Window window) {
 
 TEST_F(X11WindowTest, CreationReachesTheProcedureBeforeCreateReturnsAndMakesTheAskedWindow) {
     Window duringCreate = 1;
-    script.onCreate = [&](HWND window) { duringCreate = x11Of(*x11FindWindow(window)).xwindow; };
+    script.onCreate = [&](HWND window) { duringCreate = xOf(window); };
     HWND window = createWindow(50, 60, 300, 200);
     ASSERT_NE(window, nullptr);
     ASSERT_EQ(script.received.size(), 1u);
@@ -46,7 +46,7 @@ TEST_F(X11WindowTest, UnknownClassOrFailedCreationGivesNoWindow) {
     ASSERT_EQ(script.received.size(), 2u);
     EXPECT_EQ(script.received[1].message, UINT(WM_DESTROY));
     settle();
-    EXPECT_TRUE(x11Of(*core.windows.back()).xwindow == None);
+    EXPECT_EQ(x11WindowOf(*core.windows.back()), nullptr);  // no X part was ever made
 }
 
 TEST_F(X11WindowTest, ClassNamesAreRegisteredOnceIgnoringCase) {
@@ -344,7 +344,7 @@ TEST_F(X11WindowTest, TheManagersCloseButtonDestroysTheWindowThroughDefaultProce
     XSync(observer, False);
     ASSERT_TRUE(pumpUntil([] { return countReceived(WM_DESTROY) == 1; }));
     EXPECT_EQ(countReceived(WM_CLOSE), 1);
-    EXPECT_EQ(x11FindWindow(window), nullptr);
+    EXPECT_EQ(coreFindWindow(window), nullptr);
     settle();
     EXPECT_FALSE(isTopLevel(observer, xwindow));
 }
@@ -354,7 +354,7 @@ TEST_F(X11WindowTest, AWindowDestroyedByAnotherClientStillHearsItsDestruction) {
     XDestroyWindow(observer, xOf(window));
     XSync(observer, False);
     ASSERT_TRUE(pumpUntil([] { return countReceived(WM_DESTROY) == 1; }));
-    EXPECT_EQ(x11FindWindow(window), nullptr);
+    EXPECT_EQ(coreFindWindow(window), nullptr);
     settle();
     EXPECT_EQ(x11.errorCount, 0u);
 }

@@ -4,11 +4,11 @@
 #include <cmath>
 
 #include "scene/render_frame.h"
-#include "scene/rotation.h"
 #include "scene/scene.h"
 #include "tests/scene/gl_test.h"
 #include "tests/scene/scene_lighting.h"
 #include "tests/scene/test_mesh.h"
+#include "tests/support/rotation_checks.h"
 
 using namespace scene_lighting;
 

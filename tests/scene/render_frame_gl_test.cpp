@@ -5,10 +5,10 @@
 #include <limits>
 
 #include "scene/render_frame.h"
-#include "scene/rotation.h"
 #include "scene/scene.h"
 #include "tests/scene/gl_test.h"
 #include "tests/scene/test_mesh.h"
+#include "tests/support/rotation_checks.h"
 
 namespace {
 

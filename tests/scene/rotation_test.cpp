@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "scene/rotation.h"
+#include "tests/support/rotation_checks.h"
 
 namespace {
 

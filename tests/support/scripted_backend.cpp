@@ -16,6 +16,7 @@ ScriptedBackend scripted;
 namespace {
 
 struct ScriptedWindow : NativeWindow {
+    ScriptedWindow() : NativeWindow(scriptedBackend) {}
     bool iconic = false;
 };
 

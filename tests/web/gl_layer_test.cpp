@@ -7,10 +7,10 @@
 
 #include "app/viewer_state.h"
 #include "scene/render_frame.h"
-#include "scene/rotation.h"
 #include "scene/scene.h"
 #include "tests/scene/scene_lighting.h"
 #include "tests/scene/test_mesh.h"
+#include "tests/support/rotation_checks.h"
 #include "tests/web/recording_driver.h"
 
 using namespace scene_lighting;

@@ -10,10 +10,10 @@
 #include "app/viewer_state.h"
 #include "platform/web/gl/webgl_driver.h"
 #include "scene/render_frame.h"
-#include "scene/rotation.h"
 #include "scene/scene.h"
 #include "tests/scene/scene_lighting.h"
 #include "tests/scene/test_mesh.h"
+#include "tests/support/rotation_checks.h"
 
 using namespace scene_lighting;
 

@@ -19,11 +19,11 @@
 
 #include "app/viewer_state.h"
 #include "scene/render_frame.h"
-#include "scene/rotation.h"
 #include "scene/scene.h"
 #include "tests/bench/render/buffer_frame.h"
 #include "tests/bench/render/startup_timing.h"
 #include "tests/scene/gl_window.h"
+#include "tests/support/rotation_checks.h"
 
 namespace {
 
