@@ -154,6 +154,17 @@ bool coreReportSize(WindowRecord& record, int width, int height);
 // The window is gone outside the program's control; it hears WM_DESTROY.
 void coreWindowDestroyedOutside(WindowRecord& record);
 
+// Touch as Win32 and X servers give it to programs that know only the
+// mouse: the first finger down is the left button, others are ignored
+// while it is down. A cancel lifts it where it was last.
+enum class TouchPhase { down, motion, up, cancel };
+struct TouchAsMouse {
+    UINT message = 0;  // 0: nothing to send
+    WPARAM keys = 0;
+    POINT point{};
+};
+TouchAsMouse coreTouchAsMouse(TouchPhase phase, int finger, POINT point);
+
 // Mouse and keyboard encoding.
 constexpr WPARAM kLeftButtonDown = 0x0001;  // MK_LBUTTON
 LPARAM corePointLParam(int x, int y);

@@ -6,7 +6,8 @@
 // a held key's next repeat.
 // Cannot: survive a lost compositor; that is one line on stderr and
 // status 1. Outputs that come later than the first round trips are used
-// for scale only.
+// for scale only; one that goes is forgotten. A seat that goes takes its
+// devices with it, and one that comes later is bound.
 #include <poll.h>
 #include <unistd.h>
 
@@ -16,9 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fractional-scale-v1-client.h"
 #include "platform/wayland/wayland_backend.h"
 #include "platform/wayland/wayland_layer.h"
 #include "viewporter-client.h"
+#include "xdg-output-unstable-v1-client.h"
 
 WaylandLayer wl;
 
@@ -35,7 +38,9 @@ void onOutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t
     }
 }
 
-void onOutputDone(void*, wl_output*) {}
+void onOutputDone(void*, wl_output*) {
+    waylandOutputsChanged();
+}
 
 void onOutputScale(void* data, wl_output*, int32_t factor) {
     static_cast<WaylandOutput*>(data)->scale = factor > 0 ? factor : 1;
@@ -49,6 +54,47 @@ const wl_output_listener kOutputListener = [] {
     listener.scale = onOutputScale;
     return listener;
 }();
+
+void onXdgPosition(void*, zxdg_output_v1*, int32_t, int32_t) {}
+void onXdgSize(void* data, zxdg_output_v1*, int32_t width, int32_t height) {
+    static_cast<WaylandOutput*>(data)->logicalWidth = width;
+    static_cast<WaylandOutput*>(data)->logicalHeight = height;
+}
+void onXdgDone(void*, zxdg_output_v1*) {}
+void onXdgName(void*, zxdg_output_v1*, const char*) {}
+void onXdgDescription(void*, zxdg_output_v1*, const char*) {}
+
+const zxdg_output_v1_listener kXdgOutputListener = {onXdgPosition, onXdgSize, onXdgDone, onXdgName,
+                                                    onXdgDescription};
+
+// The logical size comes with the output's own 'done' (version 3 of the
+// manager), so the scale and the size are seen together.
+void describeOutput(WaylandOutput& output) {
+    if (wl.xdgOutputs != nullptr && output.output != nullptr && output.xdgOutput == nullptr) {
+        output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(wl.xdgOutputs, output.output);
+        zxdg_output_v1_add_listener(output.xdgOutput, &kXdgOutputListener, &output);
+    }
+}
+
+// Windows forget it too: a later output's proxy may reuse its address.
+void forgetOutput(std::uint32_t name) {
+    for (WaylandOutput& output : wl.outputs) {
+        if (output.name == name && output.output != nullptr) {
+            for (auto& record : core.windows) {
+                WaylandWindow* window = waylandWindowOf(*record);
+                if (window != nullptr) {
+                    std::erase(window->entered, output.output);
+                }
+            }
+            if (output.xdgOutput != nullptr) {
+                zxdg_output_v1_destroy(output.xdgOutput);
+            }
+            wl_output_destroy(output.output);
+            output = WaylandOutput{};
+            waylandOutputsChanged();
+        }
+    }
+}
 
 void onShmFormat(void*, wl_shm*, uint32_t) {}
 const wl_shm_listener kShmListener = {onShmFormat};
@@ -67,7 +113,17 @@ void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
     } else if (std::strcmp(interface, wp_viewporter_interface.name) == 0) {
         wl.viewporter = static_cast<wp_viewporter*>(
             wl_registry_bind(registry, name, &wp_viewporter_interface, 1));
+    } else if (std::strcmp(interface, wp_fractional_scale_manager_v1_interface.name) == 0) {
+        wl.fractionalScales = static_cast<wp_fractional_scale_manager_v1*>(
+            wl_registry_bind(registry, name, &wp_fractional_scale_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && version >= 3) {
+        wl.xdgOutputs = static_cast<zxdg_output_manager_v1*>(
+            wl_registry_bind(registry, name, &zxdg_output_manager_v1_interface, 3));
+        for (WaylandOutput& output : wl.outputs) {
+            describeOutput(output);
+        }
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && wl.seat == nullptr) {
+        wl.seatName = name;
         waylandBindSeat(static_cast<wl_seat*>(
             wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, 5u))));
     } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
@@ -79,11 +135,17 @@ void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
             output.output = static_cast<wl_output*>(
                 wl_registry_bind(registry, name, &wl_output_interface, std::min(version, 2u)));
             wl_output_add_listener(output.output, &kOutputListener, &output);
+            describeOutput(output);
         }
     }
 }
 
-void onGlobalRemove(void*, wl_registry*, uint32_t) {}
+void onGlobalRemove(void*, wl_registry*, uint32_t name) {
+    if (wl.seat != nullptr && name == wl.seatName) {
+        waylandUnbindSeat();
+    }
+    forgetOutput(name);
+}
 
 const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
 
@@ -208,9 +270,16 @@ std::string waylandConnect() {
     return {};
 }
 
+// The longer sides compared, so that a rotated output gives the same.
+double waylandOutputFactor(const WaylandOutput& output) {
+    const int logical = std::max(output.logicalWidth, output.logicalHeight);
+    const int mode = std::max(output.modeWidth, output.modeHeight);
+    return logical > 0 && mode > 0 ? static_cast<double>(mode) / logical : output.scale;
+}
+
 const WaylandOutput* waylandFirstOutput() {
     for (const WaylandOutput& output : wl.outputs) {
-        if (output.modeWidth > 0 && output.modeHeight > 0) {
+        if (output.output != nullptr && output.modeWidth > 0 && output.modeHeight > 0) {
             return &output;
         }
     }

@@ -1,9 +1,11 @@
-// The seat: pointer and keyboard events turned into Win32 messages, with
+// The seat: pointer, keyboard and touch events turned into Win32 messages,
+// devices released and asked for again as they come and go, with
 // xkbcommon for keysyms and characters, the arrow cursor, and wl_shm
 // buffers.
 //
 // Depends on: libwayland-client, libwayland-cursor, xkbcommon, memfd.
-// Cannot: buttons other than the left one, or the wheel. Held keys repeat
+// Cannot: buttons other than the left one, the wheel, or more than one
+// finger (the first acts as the left button). Held keys repeat
 // here, at the compositor's rate, since Wayland leaves that to clients;
 // message boxes get no repeats.
 // Client coordinates are the GL drawable's, in device pixels; while a button
@@ -95,10 +97,9 @@ void showArrow(std::uint32_t serial) {
                           static_cast<int>(image->hotspot_y) / scale);
 }
 
-// The pointer in the GL drawable's device pixels.
-POINT clientPoint(const WaylandWindow& window, wl_surface* surface) {
-    double x = wl.pointerX;
-    double y = wl.pointerY;
+// A point on one of the window's surfaces, logical, in the GL drawable's
+// device pixels.
+POINT clientPoint(const WaylandWindow& window, wl_surface* surface, double x, double y) {
     if (surface == window.surface) {
         x -= window.offsetX;
         y -= window.offsetY;
@@ -106,28 +107,35 @@ POINT clientPoint(const WaylandWindow& window, wl_surface* surface) {
         x += window.cropX;
         y += window.cropY;
     }
-    return POINT{static_cast<LONG>(std::floor(x * window.scale)),
-                 static_cast<LONG>(std::floor(y * window.scale))};
+    return POINT{static_cast<LONG>(std::floor(x * window.factor)),
+                 static_cast<LONG>(std::floor(y * window.factor))};
 }
 
 bool onBox(wl_surface* surface) {
     return wl.box != nullptr && surface != nullptr && wl.box->surface == surface;
 }
 
-void boxPointer(bool pressed, bool released) {
+void boxPointer(double x, double y, bool pressed, bool released) {
     const int scale = wl.box->scale;
-    wl.box->pointer(*wl.box, static_cast<int>(std::floor(wl.pointerX * scale)),
-                    static_cast<int>(std::floor(wl.pointerY * scale)), pressed, released);
+    wl.box->pointer(*wl.box, static_cast<int>(std::floor(x * scale)),
+                    static_cast<int>(std::floor(y * scale)), pressed, released);
 }
 
-void postPointer(UINT message, WPARAM keys, std::uint32_t time) {
-    WindowRecord* record = waylandRecordOf(wl.pointerFocus);
+// A pointer message, or a touch acting as the left button, to the window
+// that owns the surface.
+void postAt(wl_surface* surface, double x, double y, UINT message, WPARAM keys,
+            std::uint32_t time) {
+    WindowRecord* record = waylandRecordOf(surface);
     WaylandWindow* window = record != nullptr ? waylandWindowOf(*record) : nullptr;
     if (window == nullptr) {
         return;
     }
-    const POINT point = clientPoint(*window, wl.pointerFocus);
+    const POINT point = clientPoint(*window, surface, x, y);
     corePost(*record, message, keys, corePointLParam(point.x, point.y), time, point);
+}
+
+void postPointer(UINT message, WPARAM keys, std::uint32_t time) {
+    postAt(wl.pointerFocus, wl.pointerX, wl.pointerY, message, keys, time);
 }
 
 void onEnter(void*, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
@@ -149,7 +157,7 @@ void onMotion(void*, wl_pointer*, uint32_t time, wl_fixed_t x, wl_fixed_t y) {
     wl.pointerX = wl_fixed_to_double(x);
     wl.pointerY = wl_fixed_to_double(y);
     if (onBox(wl.pointerFocus)) {
-        boxPointer(false, false);
+        boxPointer(wl.pointerX, wl.pointerY, false, false);
         return;
     }
     postPointer(WM_MOUSEMOVE, wl.buttonHeld ? kLeftButtonDown : 0, time);
@@ -162,7 +170,7 @@ void onButton(void*, wl_pointer*, uint32_t, uint32_t time, uint32_t button, uint
     const bool pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
     wl.buttonHeld = pressed;
     if (onBox(wl.pointerFocus)) {
-        boxPointer(pressed, !pressed);
+        boxPointer(wl.pointerX, wl.pointerY, pressed, !pressed);
         return;
     }
     postPointer(pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP, pressed ? kLeftButtonDown : 0, time);
@@ -300,14 +308,140 @@ const wl_keyboard_listener kKeyboardListener = [] {
     return listener;
 }();
 
+// Touches go to the left button through the core's mapping. The surface
+// the finger went down on gets its later events, which name none.
+struct TouchTarget {
+    std::int32_t id = -1;
+    wl_surface* surface = nullptr;
+    double x = 0;  // surface-local, logical
+    double y = 0;
+};
+
+TouchTarget touched;
+
+// Box coordinates on a box, else client coordinates; false when the core
+// ignored the finger.
+bool touchAsMouse(TouchPhase phase, std::int32_t id, std::uint32_t time) {
+    WindowRecord* record = waylandRecordOf(touched.surface);
+    WaylandWindow* window = record != nullptr ? waylandWindowOf(*record) : nullptr;
+    const bool box = onBox(touched.surface);
+    POINT point{};
+    if (box) {
+        point = {static_cast<LONG>(std::floor(touched.x * wl.box->scale)),
+                 static_cast<LONG>(std::floor(touched.y * wl.box->scale))};
+    } else if (window != nullptr) {
+        point = clientPoint(*window, touched.surface, touched.x, touched.y);
+    }
+    const TouchAsMouse mouse = coreTouchAsMouse(phase, id, point);
+    if (mouse.message == 0) {
+        return false;
+    }
+    if (box) {
+        wl.box->pointer(*wl.box, mouse.point.x, mouse.point.y, mouse.message == WM_LBUTTONDOWN,
+                        mouse.message == WM_LBUTTONUP);
+    } else if (window != nullptr) {
+        corePost(*record, mouse.message, mouse.keys, corePointLParam(mouse.point.x, mouse.point.y),
+                 time, mouse.point);
+    }
+    return true;
+}
+
+void onTouchDown(void*, wl_touch*, uint32_t, uint32_t time, wl_surface* surface, int32_t id,
+                 wl_fixed_t x, wl_fixed_t y) {
+    const TouchTarget before = touched;
+    touched = {id, surface, wl_fixed_to_double(x), wl_fixed_to_double(y)};
+    if (!touchAsMouse(TouchPhase::down, id, time)) {
+        touched = before;  // another finger is down
+    }
+}
+
+void onTouchUp(void*, wl_touch*, uint32_t, uint32_t time, int32_t id) {
+    touchAsMouse(TouchPhase::up, id, time);
+}
+
+void onTouchMotion(void*, wl_touch*, uint32_t time, int32_t id, wl_fixed_t x, wl_fixed_t y) {
+    if (id != touched.id) {
+        return;
+    }
+    touched.x = wl_fixed_to_double(x);
+    touched.y = wl_fixed_to_double(y);
+    touchAsMouse(TouchPhase::motion, id, time);
+}
+
+void onTouchFrame(void*, wl_touch*) {}
+
+// The compositor took the touch over (a gesture).
+void onTouchCancel(void*, wl_touch*) {
+    touchAsMouse(TouchPhase::cancel, 0, 0);
+}
+
+const wl_touch_listener kTouchListener = [] {
+    wl_touch_listener listener{};
+    listener.down = onTouchDown;
+    listener.up = onTouchUp;
+    listener.motion = onTouchMotion;
+    listener.frame = onTouchFrame;
+    listener.cancel = onTouchCancel;
+    return listener;
+}();
+
+// A device that went (unplugged, a KVM switched away) is released, and its
+// state forgotten: a drag it was in gets no invented message, as on Win32,
+// and the next press starts anew.
+template <typename Device>
+void release(Device*& device, void (*releaseRequest)(Device*), void (*destroy)(Device*),
+             std::uint32_t releaseSince) {
+    if (device == nullptr) {
+        return;
+    }
+    const bool canRelease =
+        wl_proxy_get_version(reinterpret_cast<wl_proxy*>(device)) >= releaseSince;
+    (canRelease ? releaseRequest : destroy)(device);
+    device = nullptr;
+}
+
+void dropPointer() {
+    release(wl.pointer, wl_pointer_release, wl_pointer_destroy, WL_POINTER_RELEASE_SINCE_VERSION);
+    wl.pointerFocus = nullptr;
+    wl.buttonHeld = false;
+}
+
+void dropKeyboard() {
+    release(wl.keyboard, wl_keyboard_release, wl_keyboard_destroy,
+            WL_KEYBOARD_RELEASE_SINCE_VERSION);
+    wl.keyboardFocus = nullptr;
+    stopRepeat();
+}
+
+void dropTouch() {
+    release(wl.touch, wl_touch_release, wl_touch_destroy, WL_TOUCH_RELEASE_SINCE_VERSION);
+    coreTouchAsMouse(TouchPhase::cancel, 0, {});  // forgotten, not sent
+    touched = {};
+}
+
+// Devices follow the capabilities both ways: a replugged keyboard is a new
+// wl_keyboard, the old one being dead.
 void onCapabilities(void*, wl_seat* seat, uint32_t capabilities) {
-    if ((capabilities & WL_SEAT_CAPABILITY_POINTER) != 0 && wl.pointer == nullptr) {
+    const bool pointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
+    const bool keyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+    const bool touch = (capabilities & WL_SEAT_CAPABILITY_TOUCH) != 0;
+    if (!pointer) {
+        dropPointer();
+    } else if (wl.pointer == nullptr) {
         wl.pointer = wl_seat_get_pointer(seat);
         wl_pointer_add_listener(wl.pointer, &kPointerListener, nullptr);
     }
-    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0 && wl.keyboard == nullptr) {
+    if (!keyboard) {
+        dropKeyboard();
+    } else if (wl.keyboard == nullptr) {
         wl.keyboard = wl_seat_get_keyboard(seat);
         wl_keyboard_add_listener(wl.keyboard, &kKeyboardListener, nullptr);
+    }
+    if (!touch) {
+        dropTouch();
+    } else if (wl.touch == nullptr) {
+        wl.touch = wl_seat_get_touch(seat);
+        wl_touch_add_listener(wl.touch, &kTouchListener, nullptr);
     }
 }
 
@@ -347,6 +481,16 @@ void waylandPostDueRepeat() {
     if (repeat.next <= now) {
         repeat.next = now + interval;
     }
+}
+
+void waylandUnbindSeat() {
+    if (wl.seat == nullptr) {
+        return;
+    }
+    dropPointer();
+    dropKeyboard();
+    dropTouch();
+    release(wl.seat, wl_seat_release, wl_seat_destroy, WL_SEAT_RELEASE_SINCE_VERSION);
 }
 
 void waylandBindSeat(wl_seat* seat) {

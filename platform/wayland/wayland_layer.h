@@ -3,8 +3,7 @@
 // window keeps. Reached by the backend's files and its tests.
 //
 // Depends on: libwayland-client, libdecor, xkbcommon, EGL.
-// Cannot: place windows (Wayland has no client positions), or follow a
-// window to another output after it was made.
+// Cannot: place windows (Wayland has no client positions).
 #pragma once
 
 #include "platform/core.h"
@@ -23,14 +22,25 @@
 
 struct wp_viewporter;
 struct wp_viewport;
+struct wp_fractional_scale_manager_v1;
+struct wp_fractional_scale_v1;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
 
 struct WaylandOutput {
-    wl_output* output = nullptr;
+    wl_output* output = nullptr;  // null once its global went
+    zxdg_output_v1* xdgOutput = nullptr;
     std::uint32_t name = 0;
     int scale = 1;
     int modeWidth = 0;  // device pixels, the current mode
     int modeHeight = 0;
+    int logicalWidth = 0;  // from zxdg_output_v1; 0 when not told
+    int logicalHeight = 0;
 };
+
+// Device pixels per logical pixel on the output: the mode against the
+// logical size, which a fractional scale makes other than the integer one.
+double waylandOutputFactor(const WaylandOutput& output);
 
 // A wl_shm buffer of xRGB pixels.
 struct ShmBuffer {
@@ -42,7 +52,10 @@ struct ShmBuffer {
 };
 
 // A top-level: a parent surface decorated by libdecor, filled black, and
-// a subsurface of the drawable's size centred on it for GL.
+// a subsurface of the drawable's size centred on it for GL. The drawable
+// keeps its size in device pixels; its logical size follows the scale of
+// the outputs the window is on: drawable / scale at an integer scale,
+// through a viewport's destination at a fractional one (buffer scale 1).
 struct WaylandWindow : NativeWindow {
     WaylandWindow() : NativeWindow(waylandBackend) {}
     ~WaylandWindow() override;
@@ -53,9 +66,15 @@ struct WaylandWindow : NativeWindow {
     ShmBuffer margin;
     wl_egl_window* eglWindow = nullptr;
     EGLSurface eglSurface = EGL_NO_SURFACE;
-    int scale = 1;
-    int drawWidth = 0;  // the drawable, device pixels
+    int scale = 1;         // the buffers' scale
+    double factor = 1;     // device pixels per logical pixel
+    int preferred120 = 0;  // wp_fractional_scale_v1's scale x 120; 0 = not told
+    wp_fractional_scale_v1* fractionalScale = nullptr;
+    std::vector<wl_output*> entered;  // the outputs the window is on
+    int drawWidth = 0;                // the drawable, device pixels
     int drawHeight = 0;
+    int pictureWidth = 0;  // the drawable, logical pixels
+    int pictureHeight = 0;
     int contentWidth = 0;  // the parent, logical pixels
     int contentHeight = 0;
     int offsetX = 0;  // the picture's corner on the parent, logical; < 0 when cropped
@@ -64,6 +83,7 @@ struct WaylandWindow : NativeWindow {
     int cropY = 0;  // a size of 0 when it is all shown
     int cropWidth = 0;
     int cropHeight = 0;
+    bool rescaled = false;            // the viewport must be set again
     wp_viewport* viewport = nullptr;  // crops the GL surface; null without wp_viewporter
     bool configured = false;
     wl_callback* frameCallback = nullptr;
@@ -79,9 +99,13 @@ struct WaylandLayer {
     wl_subcompositor* subcompositor = nullptr;
     wl_shm* shm = nullptr;
     wp_viewporter* viewporter = nullptr;
+    wp_fractional_scale_manager_v1* fractionalScales = nullptr;
+    zxdg_output_manager_v1* xdgOutputs = nullptr;
     wl_seat* seat = nullptr;
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
+    wl_touch* touch = nullptr;
+    std::uint32_t seatName = 0;  // the seat's global
     std::vector<WaylandOutput> outputs;
     libdecor* decor = nullptr;
     xkb_context* xkb = nullptr;
@@ -114,6 +138,8 @@ int waylandScale();
 
 // Windows. The Wayland side of a window; null before it is made.
 WaylandWindow* waylandWindowOf(const WindowRecord& record);
+// An output's scale or size changed: windows on it take their new size.
+void waylandOutputsChanged();
 WindowRecord* waylandRecordOf(wl_surface* surface);  // parent or GL surface
 // Frame callbacks on a window's GL surface.
 void waylandAskForFrame(WaylandWindow& window);
@@ -124,8 +150,10 @@ void waylandAwaitFrame(WaylandWindow& window);
 // After a swap: the first picture is made sure to reach the screen.
 void waylandPictureCommitted(WaylandWindow& window);
 
-// Input: pointer and keyboard listeners on the seat.
+// Input: pointer, keyboard and touch listeners on the seat; unbinding
+// releases the seat and its devices, when its global goes.
 void waylandBindSeat(wl_seat* seat);
+void waylandUnbindSeat();
 // A held key repeats at the compositor's rate: how long until it is due
 // (ms, -1 when no key repeats), and posting it once due.
 int waylandRepeatTimeout();

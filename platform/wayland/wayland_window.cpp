@@ -6,14 +6,21 @@
 // Showing waits for the first configure; frame callbacks pace the pictures
 // and tell when the compositor stopped asking for them.
 //
-// Depends on: libwayland-client (wl_subcompositor, wl_shm, wp_viewporter
-// where offered), libdecor.
-// Cannot: place a window (Wayland gives clients no positions), or move it to
-// another output's scale once made; drawables are rounded down to a
-// multiple of the output scale, as surfaces must be.
+// The drawable keeps its size in device pixels when the scale changes (the
+// user's setting, another output): its logical size follows, at a
+// fractional scale through a viewport's destination.
+//
+// Depends on: libwayland-client (wl_subcompositor, wl_shm, wp_viewporter,
+// wp_fractional_scale_v1 where offered), libdecor.
+// Cannot: place a window (Wayland gives clients no positions). At an
+// integer scale drawables are rounded down to a multiple of it, as
+// surfaces must be; at a fractional one without wp_viewporter the scale is
+// rounded up.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
+#include "fractional-scale-v1-client.h"
 #include "platform/wayland/wayland_layer.h"
 #include "platform/wayland/wayland_placement.h"
 #include "viewporter-client.h"
@@ -47,32 +54,46 @@ void fillMargin(WaylandWindow& window) {
 }
 
 // The crop goes up with the next picture, which then has the drawable's
-// size for certain; a repaint is asked for so that it comes.
+// size for certain; a repaint is asked for so that it comes. A fractional
+// scale needs a destination even for the whole picture; a source is in
+// the buffer's pixels over its scale.
 void cropPicture(WindowRecord& record, WaylandWindow& window, const PicturePlacement& placement) {
-    const bool whole = placement.width == window.drawWidth / window.scale &&
-                       placement.height == window.drawHeight / window.scale;
-    const int width = whole ? 0 : placement.width;
-    const int height = whole ? 0 : placement.height;
+    const bool whole =
+        placement.width == window.pictureWidth && placement.height == window.pictureHeight;
+    const bool fractional = window.factor != window.scale;
+    const int width = whole && !fractional ? 0 : placement.width;
+    const int height = whole && !fractional ? 0 : placement.height;
     if (window.viewport == nullptr ||
         (placement.cropX == window.cropX && placement.cropY == window.cropY &&
-         width == window.cropWidth && height == window.cropHeight)) {
+         width == window.cropWidth && height == window.cropHeight && !window.rescaled)) {
         return;
     }
+    const wl_fixed_t unset = wl_fixed_from_int(-1);
     if (whole) {
-        const wl_fixed_t unset = wl_fixed_from_int(-1);
         wp_viewport_set_source(window.viewport, unset, unset, unset, unset);
-        wp_viewport_set_destination(window.viewport, -1, -1);
     } else {
-        wp_viewport_set_source(window.viewport, wl_fixed_from_int(placement.cropX),
-                               wl_fixed_from_int(placement.cropY), wl_fixed_from_int(width),
-                               wl_fixed_from_int(height));
-        wp_viewport_set_destination(window.viewport, width, height);
+        const double toBuffer = window.factor / window.scale;
+        wp_viewport_set_source(window.viewport, wl_fixed_from_double(placement.cropX * toBuffer),
+                               wl_fixed_from_double(placement.cropY * toBuffer),
+                               wl_fixed_from_double(width * toBuffer),
+                               wl_fixed_from_double(height * toBuffer));
     }
+    wp_viewport_set_destination(window.viewport, width > 0 ? width : -1, height > 0 ? height : -1);
     window.cropX = placement.cropX;
     window.cropY = placement.cropY;
     window.cropWidth = width;
     window.cropHeight = height;
+    window.rescaled = false;
     record.invalid = true;
+}
+
+// A logical length of the window in device pixels: the drawable's own
+// size where it is the picture's.
+int devicePixels(const WaylandWindow& window, int logical, int picture) {
+    if (logical == picture) {
+        return picture == window.pictureWidth ? window.drawWidth : window.drawHeight;
+    }
+    return static_cast<int>(std::lround(logical * window.factor));
 }
 
 // The drawable centred on the parent, and cropped to it where the parent
@@ -80,8 +101,8 @@ void cropPicture(WindowRecord& record, WaylandWindow& window, const PicturePlace
 // when the compositor imposed one.
 void placeContent(WindowRecord& record, WaylandWindow& window) {
     const PicturePlacement placement =
-        placePicture(window.contentWidth, window.contentHeight, window.drawWidth / window.scale,
-                     window.drawHeight / window.scale, window.viewport != nullptr);
+        placePicture(window.contentWidth, window.contentHeight, window.pictureWidth,
+                     window.pictureHeight, window.viewport != nullptr);
     cropPicture(record, window, placement);
     window.offsetX = placement.x - placement.cropX;
     window.offsetY = placement.y - placement.cropY;
@@ -93,7 +114,8 @@ void placeContent(WindowRecord& record, WaylandWindow& window) {
         wl_surface_damage(window.surface, 0, 0, window.contentWidth, window.contentHeight);
     }
     wl_surface_commit(window.surface);
-    coreReportSize(record, window.contentWidth * window.scale, window.contentHeight * window.scale);
+    coreReportSize(record, devicePixels(window, window.contentWidth, window.pictureWidth),
+                   devicePixels(window, window.contentHeight, window.pictureHeight));
 }
 
 void onConfigure(libdecor_frame* frame, libdecor_configuration* configuration, void* data) {
@@ -106,8 +128,8 @@ void onConfigure(libdecor_frame* frame, libdecor_configuration* configuration, v
     int height = 0;
     if (!libdecor_configuration_get_content_size(configuration, frame, &width, &height) ||
         width <= 0 || height <= 0) {
-        width = window->drawWidth / window->scale;  // the client chooses
-        height = window->drawHeight / window->scale;
+        width = window->pictureWidth;  // the client chooses
+        height = window->pictureHeight;
     }
     window->contentWidth = width;
     window->contentHeight = height;
@@ -148,10 +170,8 @@ const wl_callback_listener kFrameListener = {.done = onFrameDone};
 
 // Fixed size: min = max, and no resizing from the frame.
 void setFixedSize(WaylandWindow& window) {
-    const int width = window.drawWidth / window.scale;
-    const int height = window.drawHeight / window.scale;
-    libdecor_frame_set_min_content_size(window.frame, width, height);
-    libdecor_frame_set_max_content_size(window.frame, width, height);
+    libdecor_frame_set_min_content_size(window.frame, window.pictureWidth, window.pictureHeight);
+    libdecor_frame_set_max_content_size(window.frame, window.pictureWidth, window.pictureHeight);
 }
 
 void makeFrame(WindowRecord& record, WaylandWindow& window) {
@@ -172,9 +192,122 @@ bool starvedNow(WaylandWindow& window) {
     return window.starved;
 }
 
-void sizeDrawable(const WindowRecord& record, WaylandWindow& window) {
-    window.drawWidth = roundedToScale(record.width, window.scale);
-    window.drawHeight = roundedToScale(record.height, window.scale);
+bool entered(const WaylandWindow& window, const wl_output* output) {
+    return std::find(window.entered.begin(), window.entered.end(), output) != window.entered.end();
+}
+
+// Device pixels per logical pixel for the window: the compositor's
+// preferred scale where it tells one, else the largest of its outputs'
+// (the first output's before it is on any).
+double wantedFactor(const WaylandWindow& window) {
+    if (window.preferred120 > 0) {
+        return window.preferred120 / 120.0;
+    }
+    double factor = 0;
+    for (const WaylandOutput& output : wl.outputs) {
+        if (output.output != nullptr && entered(window, output.output)) {
+            factor = std::max(factor, waylandOutputFactor(output));
+        }
+    }
+    const WaylandOutput* first = waylandFirstOutput();
+    if (factor <= 0) {
+        factor = first != nullptr ? waylandOutputFactor(*first) : 1;
+    }
+    return std::max(factor, 1.0 / 120);
+}
+
+// The drawable stays the record's size in device pixels. At an integer
+// scale the buffers carry it; at a fractional one they are at scale 1 and
+// the viewport's destination gives the logical size.
+void sizeDrawable(const WindowRecord& record, WaylandWindow& window, double factor) {
+    const bool integer = std::abs(factor - std::round(factor)) < 1e-6;
+    if (integer || window.viewport == nullptr) {
+        window.scale = std::max(1, static_cast<int>(std::ceil(factor - 1e-6)));
+        window.factor = window.scale;
+        window.drawWidth = roundedToScale(record.width, window.scale);
+        window.drawHeight = roundedToScale(record.height, window.scale);
+        window.pictureWidth = window.drawWidth / window.scale;
+        window.pictureHeight = window.drawHeight / window.scale;
+        return;
+    }
+    window.scale = 1;
+    window.factor = factor;
+    window.drawWidth = std::max(record.width, 1);
+    window.drawHeight = std::max(record.height, 1);
+    window.pictureWidth = std::max(1, static_cast<int>(std::lround(window.drawWidth / factor)));
+    window.pictureHeight = std::max(1, static_cast<int>(std::lround(window.drawHeight / factor)));
+}
+
+// A new scale: the drawable keeps its device size, the window takes the
+// logical size that gives it, unasked, as the client of a fixed size.
+void followScale(WindowRecord& record, WaylandWindow& window) {
+    const double factor = wantedFactor(window);
+    const int oldScale = window.scale;
+    const double oldFactor = window.factor;
+    const int oldWidth = window.drawWidth;
+    sizeDrawable(record, window, factor);
+    if (window.scale == oldScale && window.factor == oldFactor && window.drawWidth == oldWidth) {
+        return;
+    }
+    window.rescaled = true;
+    wl_surface_set_buffer_scale(window.glSurface, window.scale);
+    if (window.eglWindow != nullptr) {
+        wl_egl_window_resize(window.eglWindow, window.drawWidth, window.drawHeight, 0, 0);
+    }
+    if (window.frame != nullptr) {
+        setFixedSize(window);
+        if (window.configured) {
+            window.contentWidth = window.pictureWidth;
+            window.contentHeight = window.pictureHeight;
+            libdecor_state* state = libdecor_state_new(window.contentWidth, window.contentHeight);
+            libdecor_frame_commit(window.frame, state, nullptr);
+            libdecor_state_free(state);
+            placeContent(record, window);
+        }
+    }
+    record.invalid = true;
+}
+
+void onSurfaceEnter(void* data, wl_surface*, wl_output* output) {
+    auto* record = static_cast<WindowRecord*>(data);
+    WaylandWindow* window = waylandWindowOf(*record);
+    if (window != nullptr && !entered(*window, output)) {
+        window->entered.push_back(output);
+        followScale(*record, *window);
+    }
+}
+
+void onSurfaceLeave(void* data, wl_surface*, wl_output* output) {
+    auto* record = static_cast<WindowRecord*>(data);
+    WaylandWindow* window = waylandWindowOf(*record);
+    if (window != nullptr) {
+        std::erase(window->entered, output);
+        followScale(*record, *window);
+    }
+}
+
+const wl_surface_listener kSurfaceListener = {.enter = onSurfaceEnter, .leave = onSurfaceLeave};
+
+void onPreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
+    auto* record = static_cast<WindowRecord*>(data);
+    WaylandWindow* window = waylandWindowOf(*record);
+    if (window != nullptr) {
+        window->preferred120 = static_cast<int>(scale);
+        followScale(*record, *window);
+    }
+}
+
+const wp_fractional_scale_v1_listener kFractionalListener = {.preferred_scale = onPreferredScale};
+
+// The parent surface tells which outputs the window is on, and the
+// compositor its preferred scale where it can.
+void watchScale(WindowRecord& record, WaylandWindow& window) {
+    wl_surface_add_listener(window.surface, &kSurfaceListener, &record);
+    if (wl.fractionalScales != nullptr && window.viewport != nullptr) {
+        window.fractionalScale = wp_fractional_scale_manager_v1_get_fractional_scale(
+            wl.fractionalScales, window.surface);
+        wp_fractional_scale_v1_add_listener(window.fractionalScale, &kFractionalListener, &record);
+    }
 }
 
 }  // namespace
@@ -198,6 +331,9 @@ WaylandWindow::~WaylandWindow() {
     if (viewport != nullptr) {
         wp_viewport_destroy(viewport);
     }
+    if (fractionalScale != nullptr) {
+        wp_fractional_scale_v1_destroy(fractionalScale);
+    }
     if (subsurface != nullptr) {
         wl_subsurface_destroy(subsurface);
     }
@@ -215,6 +351,15 @@ WaylandWindow::~WaylandWindow() {
 
 WaylandWindow* waylandWindowOf(const WindowRecord& record) {
     return coreNativeOf<WaylandWindow>(record, waylandBackend);
+}
+
+void waylandOutputsChanged() {
+    for (auto& record : core.windows) {
+        WaylandWindow* window = record->alive ? waylandWindowOf(*record) : nullptr;
+        if (window != nullptr) {
+            followScale(*record, *window);
+        }
+    }
 }
 
 WindowRecord* waylandRecordOf(wl_surface* surface) {
@@ -295,17 +440,17 @@ bool waylandCreateWindow(WindowRecord& record, int pixelFormat) {
     if (window == nullptr) {
         auto made = std::make_unique<WaylandWindow>();
         window = made.get();
-        window->scale = waylandScale();
-        sizeDrawable(record, *window);
         window->surface = wl_compositor_create_surface(wl.compositor);
         window->glSurface = wl_compositor_create_surface(wl.compositor);
         window->subsurface =
             wl_subcompositor_get_subsurface(wl.subcompositor, window->glSurface, window->surface);
         wl_subsurface_set_desync(window->subsurface);  // GL pictures go up on their own
-        wl_surface_set_buffer_scale(window->glSurface, window->scale);
         if (wl.viewporter != nullptr) {
             window->viewport = wp_viewporter_get_viewport(wl.viewporter, window->glSurface);
         }
+        sizeDrawable(record, *window, wantedFactor(*window));
+        wl_surface_set_buffer_scale(window->glSurface, window->scale);
+        watchScale(record, *window);
         // The whole drawable takes input, the margin too: both are ours.
         record.native = std::move(made);
     }
@@ -352,7 +497,8 @@ void waylandResizeWindow(WindowRecord& record) {
     if (window == nullptr) {
         return;
     }
-    sizeDrawable(record, *window);
+    sizeDrawable(record, *window, window->factor);
+    window->rescaled = true;
     if (window->eglWindow != nullptr) {
         wl_egl_window_resize(window->eglWindow, window->drawWidth, window->drawHeight, 0, 0);
     }

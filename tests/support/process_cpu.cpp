@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "tests/support/wait_for.h"
 
@@ -52,4 +53,11 @@ bool cpuSettles(pid_t pid, std::chrono::milliseconds quiet, std::chrono::millise
                          [](const auto& last, const auto& now) { return last && last == now; },
                          quiet, deadline, std::chrono::milliseconds(20))
         .has_value();
+}
+
+double cpuShare(pid_t pid, std::chrono::milliseconds period) {
+    const auto before = processCpuTime(pid);
+    std::this_thread::sleep_for(period);
+    const auto after = processCpuTime(pid);
+    return before && after ? double((*after - *before).count()) / period.count() : -1;
 }

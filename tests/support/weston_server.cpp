@@ -10,25 +10,15 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/compositor_process.h"
 #include "tests/support/program_process.h"
 #include "tests/support/wait_for.h"
 
 extern char** environ;
 
-namespace {
-
-// weston refuses a runtime directory anyone else may enter.
-std::string makeRuntimeDir() {
-    char pattern[] = "/tmp/morvane-weston-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return made != nullptr && chmod(made, 0700) == 0 ? made : "";
-}
-
-}  // namespace
-
 WestonServer::WestonServer(const std::string& xDisplay, int width, int height,
                            const std::vector<std::string>& extraArgs) {
-    runtimeDir_ = makeRuntimeDir();
+    runtimeDir_ = makeRuntimeDir("morvane-weston");  // weston refuses one others may enter
     if (runtimeDir_.empty()) {
         return;
     }
@@ -50,16 +40,7 @@ WestonServer::WestonServer(const std::string& xDisplay, int width, int height,
     if (!xDisplay.empty()) {
         env.push_back("DISPLAY=" + xDisplay);
     }
-    auto argv = pointersTo(args);
-    auto envp = pointersTo(env);
-    pid_ = fork();
-    if (pid_ == 0) {
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, STDOUT_FILENO);
-        dup2(quiet, STDERR_FILENO);
-        execvpe("weston", argv.data(), envp.data());
-        _exit(127);
-    }
+    pid_ = startCompositor(args, env);
     const std::string path = runtimeDir_ + "/" + socket;
     if (pid_ > 0 &&
         waitFor([&] { return std::filesystem::exists(path); }, std::chrono::seconds(20))) {
@@ -77,16 +58,9 @@ void WestonServer::stop() {
 }
 
 WestonServer::~WestonServer() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    if (!runtimeDir_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(runtimeDir_, ignored);
-    }
+    endCompositor(pid_, runtimeDir_);
 }
 
 std::vector<std::string> WestonServer::clientEnvironment() const {
-    return {"WAYLAND_DISPLAY=" + socket_, "XDG_RUNTIME_DIR=" + runtimeDir_};
+    return compositorClientEnvironment(socket_, runtimeDir_);
 }

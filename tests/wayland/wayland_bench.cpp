@@ -94,13 +94,6 @@ pid_t childNamed(const std::string& name) {
 }
 
 // Processor time over the period, as a share of one core.
-double cpuShare(pid_t pid, std::chrono::milliseconds period) {
-    const auto before = processCpuTime(pid);
-    std::this_thread::sleep_for(period);
-    const auto after = processCpuTime(pid);
-    return before && after ? double((*after - *before).count()) / period.count() : -1;
-}
-
 double framesPerSecond(FrameWatch& frames, double seconds) {
     frames.poll();
     const size_t before = frames.count();

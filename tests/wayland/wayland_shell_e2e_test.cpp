@@ -40,39 +40,6 @@ constexpr int kSide = kDeviceHeight * 8 / 10;
 // weston draws its pointer into the output; the tests park it here.
 constexpr int kPointerCorner = 64;
 
-int largestChannelStep(Rgb a, Rgb b) {
-    return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
-}
-
-// Steps from the background straight to a far colour inside the aligned
-// pairs of pixels (0-1, 2-3, ... across and down). A picture upscaled from
-// half the resolution has none: nearest makes each pair one pixel twice,
-// bilinear goes at most a quarter of the way inside a pair.
-int hardStepsInsidePairs(const RgbImage& image, Rgb background, int step) {
-    const auto hard = [&](Rgb a, Rgb b) {
-        return (nearColour(a, background, 2) && largestChannelStep(b, background) >= step) ||
-               (nearColour(b, background, 2) && largestChannelStep(a, background) >= step);
-    };
-    int count = 0;
-    for (int y = 0; y + 1 < image.height; ++y) {
-        for (int x = 0; x + 1 < image.width; ++x) {
-            count += (x % 2 == 0 && hard(image.at(x, y), image.at(x + 1, y))) ? 1 : 0;
-            count += (y % 2 == 0 && hard(image.at(x, y), image.at(x, y + 1))) ? 1 : 0;
-        }
-    }
-    return count;
-}
-
-RgbImage cropped(const RgbImage& image, const Area& area) {
-    RgbImage part{area.width, area.height, {}};
-    for (int y = area.y; y < area.y + area.height; ++y) {
-        for (int x = area.x; x < area.x + area.width; ++x) {
-            part.pixels.push_back(image.at(x, y));
-        }
-    }
-    return part;
-}
-
 // Pixels of the output outside the area that are not black, leaving out
 // the corner where the pointer is parked.
 int colouredMargin(const RgbImage& output, const Area& area) {

@@ -1,0 +1,52 @@
+// A test's own pointer and keyboard on a wlroots compositor (sway), made
+// over its virtual-pointer and virtual-keyboard protocols, which can be
+// unplugged and plugged again: the seat loses and regains the capability.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct wl_display;
+struct wl_registry;
+struct wl_seat;
+struct wl_proxy;
+
+class VirtualInput {
+public:
+    // environment: WAYLAND_DISPLAY=... and XDG_RUNTIME_DIR=..., as the
+    // compositor's clientEnvironment() gives them.
+    explicit VirtualInput(const std::vector<std::string>& environment);
+    ~VirtualInput();
+    VirtualInput(const VirtualInput&) = delete;
+    VirtualInput& operator=(const VirtualInput&) = delete;
+
+    // Connected, with both managers offered.
+    bool ready() const;
+
+    // Each returns once the compositor has handled it.
+    bool plugKeyboard();
+    bool unplugKeyboard();
+    bool plugPointer();
+    bool unplugPointer();
+
+    // evdev key codes (linux/input-event-codes.h), pressed then released.
+    bool tap(std::uint32_t key);
+    // Layout coordinates, against the layout's extent.
+    bool moveTo(int x, int y, int extentWidth, int extentHeight);
+    bool leftButton(bool pressed);
+
+    // The globals, for the registry's listener.
+    wl_seat* seat = nullptr;
+    wl_proxy* pointerManager = nullptr;
+    wl_proxy* keyboardManager = nullptr;
+
+private:
+    bool sync();
+
+    wl_display* display_ = nullptr;
+    wl_registry* registry_ = nullptr;
+    wl_proxy* keyboard_ = nullptr;
+    wl_proxy* pointer_ = nullptr;
+    std::uint32_t time_ = 1;
+};
