@@ -244,6 +244,20 @@ PIXELFORMATDESCRIPTOR x11DescribeTraits(const VisualTraits& traits) {
     return pfd;
 }
 
+// glXChooseVisual loads the driver (and LLVM) on its first call; what it
+// picks here is dropped.
+void x11LoadGl() {
+    x11.glLoaded = true;
+    if (!hasGlx()) {
+        return;
+    }
+    int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, None};
+    XVisualInfo* chosen = glXChooseVisual(x11.display, x11.screen, attributes);
+    if (chosen != nullptr) {
+        XFree(chosen);
+    }
+}
+
 int x11ChoosePixelFormat(const PIXELFORMATDESCRIPTOR& request) {
     if (!hasGlx()) {
         return 0;

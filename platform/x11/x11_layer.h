@@ -79,6 +79,7 @@ struct X11Layer {
     // glXQueryExtension an X round trip: both are asked once per display.
     int glxPresent = -1;                                    // -1 until asked
     std::vector<std::optional<VisualTraits>> visualTraits;  // by visuals' index
+    bool glLoaded = false;                                  // x11LoadGl has run
     unsigned long errorCount = 0;
     bool errorReported = false;
     bool errorsExplained = false;  // counted, not shown: the caller reports the failure itself
@@ -121,6 +122,11 @@ bool x11IsForged(const XEvent& event);
 // Pixel formats: every visual of the screen, in the server's order.
 const std::vector<XVisualInfo>& x11Visuals();
 bool x11NeedsPalette(const XVisualInfo& visual);
+
+// Loads the GL driver ahead of the first pixel format, once. Nothing is
+// kept but the loaded driver, and nothing is reported: a missing GLX or
+// driver shows later, where the window asks for its format.
+void x11LoadGl();
 
 PIXELFORMATDESCRIPTOR x11DescribeTraits(const VisualTraits& traits);
 int x11MaskBits(unsigned long mask);

@@ -8,7 +8,9 @@
 // Depends on: Xlib (Xrm for Xft.dpi), platform/dialog (FreeType and
 // fontconfig). TrueColor screens of any depth take the picture through their
 // channel masks; colour-mapped ones get it without antialiased shades, one
-// colour cell for each of its few colours.
+// colour cell for each of its few colours. Once the box is drawn and no
+// event waits, the GL driver is loaded (one pause of a few tens of ms) so
+// that the window made after it does not wait for that.
 // Cannot: input methods.
 #include "platform/x11/x11_layer.h"
 
@@ -31,6 +33,7 @@ struct MessageBox {
     DialogBox dialog;
     std::map<std::uint32_t, unsigned long> cells;  // colour-mapped screens: xRGB to pixel
     bool closed = false;
+    bool drawn = false;
     int answer = 0;
 };
 
@@ -243,6 +246,7 @@ void handleBoxEvent(MessageBox& box, XEvent& event) {
         case Expose:
             if (event.xexpose.count == 0) {
                 showPixels(box, {0, 0, box.dialog.pixels.width, box.dialog.pixels.height});
+                box.drawn = true;
             }
             break;
         case MapNotify:
@@ -292,6 +296,10 @@ int x11MessageBox(WindowRecord* owner, const char* text, const char* caption, UI
 
     // Modal: sleeps in the connection; what belongs to other windows is kept.
     while (!box.closed) {
+        if (box.drawn && !x11.glLoaded && XPending(x11.display) == 0) {
+            x11LoadGl();
+            continue;  // input that came meanwhile is answered first
+        }
         XEvent event;
         XNextEvent(x11.display, &event);
         if (event.xany.window == box.window) {

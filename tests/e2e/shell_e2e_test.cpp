@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <set>
 
 #include "app/shell.h"
@@ -309,6 +310,43 @@ void closeWithKey(ViewerSession& session, Window box, KeySym key) {
     movePointerInto(session.display(), box, geometry ? geometry->width / 2 : 0,
                     geometry ? geometry->height / 2 : 0);
     tapKey(session.display(), key);
+}
+
+// Whether the process has a Mesa DRI driver mapped.
+bool glDriverLoaded(pid_t pid) {
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (line.find("_dri.so") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The driver is loaded while the user reads the notice, not after OK. Esc
+// answers the notice like OK, so the window still comes after it, and Esc
+// there ends the program quietly.
+TEST(ShellEndToEnd, TheNoticeLoadsTheGlDriverAndEscOnItStillOpensTheWindow) {
+    ViewerSession session;
+    ASSERT_TRUE(session.launch());
+    const auto notice = session.waitForBox(kNoticeCaption);
+    ASSERT_TRUE(notice);
+    const pid_t pid = session.program().pid();
+    EXPECT_TRUE(waitFor([&] { return glDriverLoaded(pid); }, kLongWait))
+        << "no GL driver mapped while the notice is up";
+    EXPECT_FALSE(session.mainWindow());
+
+    closeWithKey(session, *notice, XK_Escape);
+    const auto mainWindow = session.waitForMainWindow();
+    ASSERT_TRUE(mainWindow) << "no main window after Esc on the notice";
+    movePointerInto(session.display(), *mainWindow, 5, 5);
+    tapKey(session.display(), XK_Escape);
+    const auto ended = session.program().waitForExit(kLongWait);
+    ASSERT_TRUE(ended) << "still running after Esc";
+    EXPECT_TRUE(ended->exited);
+    EXPECT_EQ(ended->status, 0);
+    EXPECT_EQ(session.program().stderrText(), "");
 }
 
 // The program on a server without GLX: the notice, then the error box with
