@@ -115,8 +115,6 @@ extern CoreState core;
 std::string coreConnect(std::span<const PlatformBackend* const> candidates);
 // The backend of this run; null before one connected.
 const PlatformBackend* coreBackend();
-// A backend that connected by itself (the layer tests open X directly).
-void coreUseBackend(const PlatformBackend* backend);
 // Forgets every window, class and message (the backend has closed).
 void coreReset();
 

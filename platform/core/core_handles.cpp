@@ -45,10 +45,6 @@ const PlatformBackend* coreBackend() {
     return core.backend;
 }
 
-void coreUseBackend(const PlatformBackend* backend) {
-    core.backend = backend;
-}
-
 void coreReset() {
     core = CoreState{};
 }

@@ -157,11 +157,9 @@ int closestDepthFormat(const XVisualInfo& chosen, int requestedDepthBits) {
         if (depthBits < requestedDepthBits || depthBits >= bestBits) {
             continue;
         }
-        const VisualTraits& traits = traitsOfFormat(format);
-        if (traits.depthBits >= requestedDepthBits && traits.depthBits < bestBits &&
-            sameButDepthBits(traits, picked)) {
+        if (sameButDepthBits(traitsOfFormat(format), picked)) {
             best = format;
-            bestBits = traits.depthBits;
+            bestBits = depthBits;
         }
     }
     return best;

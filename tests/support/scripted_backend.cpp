@@ -193,7 +193,8 @@ const PlatformBackend scriptedBackend = {
 void resetScriptedBackend() {
     coreReset();
     scripted = ScriptedBackend{};
-    coreUseBackend(&scriptedBackend);
+    const PlatformBackend* const only[] = {&scriptedBackend};
+    coreConnect(only);
 }
 
 void scriptedRecord(std::string name, std::vector<std::intptr_t> args,
