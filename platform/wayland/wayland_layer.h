@@ -140,6 +140,19 @@ int waylandScale();
 WaylandWindow* waylandWindowOf(const WindowRecord& record);
 // An output's scale or size changed: windows on it take their new size.
 void waylandOutputsChanged();
+// The parent surface tells which outputs the window is on, and the
+// compositor its preferred scale where it can.
+void waylandWatchScale(WindowRecord& record, WaylandWindow& window);
+// Device pixels per logical pixel for the window: the compositor's
+// preferred scale where it tells one, else the largest of its outputs'
+// (the first output's before it is on any).
+double waylandWantedFactor(const WaylandWindow& window);
+// The drawable stays the record's size in device pixels. At an integer
+// scale the buffers carry it; at a fractional one they are at scale 1 and
+// the viewport's destination gives the logical size.
+void waylandSizeDrawable(const WindowRecord& record, WaylandWindow& window, double factor);
+// A new scale: the window takes the logical size that keeps its drawable.
+void waylandFollowScale(WindowRecord& record, WaylandWindow& window);
 WindowRecord* waylandRecordOf(wl_surface* surface);  // parent or GL surface
 // Frame callbacks on a window's GL surface.
 void waylandAskForFrame(WaylandWindow& window);
@@ -154,6 +167,10 @@ void waylandPictureCommitted(WaylandWindow& window);
 // releases the seat and its devices, when its global goes.
 void waylandBindSeat(wl_seat* seat);
 void waylandUnbindSeat();
+// The keyboard: a new wl_keyboard from the seat, and what is forgotten
+// when it goes (its focus, the repeat).
+void waylandTakeKeyboard(wl_seat* seat);
+void waylandForgetKeyboard();
 // A held key repeats at the compositor's rate: how long until it is due
 // (ms, -1 when no key repeats), and posting it once due.
 int waylandRepeatTimeout();
@@ -166,6 +183,10 @@ struct BoxInput {
     void (*pointer)(BoxInput& box, int x, int y, bool pressed, bool released);
     void (*key)(BoxInput& box, xkb_keysym_t keysym);
 };
+
+inline bool waylandOnBox(wl_surface* surface) {
+    return wl.box != nullptr && surface != nullptr && wl.box->surface == surface;
+}
 
 // Buffers.
 bool waylandMakeBuffer(ShmBuffer& buffer, int width, int height);

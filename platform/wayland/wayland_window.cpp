@@ -8,7 +8,8 @@
 //
 // The drawable keeps its size in device pixels when the scale changes (the
 // user's setting, another output): its logical size follows, at a
-// fractional scale through a viewport's destination.
+// fractional scale through a viewport's destination. Which scale, and the
+// sizes at it, come from wayland_scale.cpp.
 //
 // Depends on: libwayland-client (wl_subcompositor, wl_shm, wp_viewporter,
 // wp_fractional_scale_v1 where offered), libdecor.
@@ -35,11 +36,6 @@ constexpr auto kStarvedAfter = 1s;
 // The longest a swap waits for the previous frame to be granted: several
 // refreshes of a slow compositor, short enough to keep input flowing.
 constexpr auto kFrameWait = 100ms;
-
-int roundedToScale(int pixels, int scale) {
-    const int rounded = pixels - pixels % scale;
-    return rounded > 0 ? rounded : scale;
-}
 
 void fillMargin(WaylandWindow& window) {
     const int width = window.contentWidth * window.scale;
@@ -192,60 +188,16 @@ bool starvedNow(WaylandWindow& window) {
     return window.starved;
 }
 
-bool entered(const WaylandWindow& window, const wl_output* output) {
-    return std::find(window.entered.begin(), window.entered.end(), output) != window.entered.end();
-}
-
-// Device pixels per logical pixel for the window: the compositor's
-// preferred scale where it tells one, else the largest of its outputs'
-// (the first output's before it is on any).
-double wantedFactor(const WaylandWindow& window) {
-    if (window.preferred120 > 0) {
-        return window.preferred120 / 120.0;
-    }
-    double factor = 0;
-    for (const WaylandOutput& output : wl.outputs) {
-        if (output.output != nullptr && entered(window, output.output)) {
-            factor = std::max(factor, waylandOutputFactor(output));
-        }
-    }
-    const WaylandOutput* first = waylandFirstOutput();
-    if (factor <= 0) {
-        factor = first != nullptr ? waylandOutputFactor(*first) : 1;
-    }
-    return std::max(factor, 1.0 / 120);
-}
-
-// The drawable stays the record's size in device pixels. At an integer
-// scale the buffers carry it; at a fractional one they are at scale 1 and
-// the viewport's destination gives the logical size.
-void sizeDrawable(const WindowRecord& record, WaylandWindow& window, double factor) {
-    const bool integer = std::abs(factor - std::round(factor)) < 1e-6;
-    if (integer || window.viewport == nullptr) {
-        window.scale = std::max(1, static_cast<int>(std::ceil(factor - 1e-6)));
-        window.factor = window.scale;
-        window.drawWidth = roundedToScale(record.width, window.scale);
-        window.drawHeight = roundedToScale(record.height, window.scale);
-        window.pictureWidth = window.drawWidth / window.scale;
-        window.pictureHeight = window.drawHeight / window.scale;
-        return;
-    }
-    window.scale = 1;
-    window.factor = factor;
-    window.drawWidth = std::max(record.width, 1);
-    window.drawHeight = std::max(record.height, 1);
-    window.pictureWidth = std::max(1, static_cast<int>(std::lround(window.drawWidth / factor)));
-    window.pictureHeight = std::max(1, static_cast<int>(std::lround(window.drawHeight / factor)));
-}
+}  // namespace
 
 // A new scale: the drawable keeps its device size, the window takes the
 // logical size that gives it, unasked, as the client of a fixed size.
-void followScale(WindowRecord& record, WaylandWindow& window) {
-    const double factor = wantedFactor(window);
+void waylandFollowScale(WindowRecord& record, WaylandWindow& window) {
+    const double factor = waylandWantedFactor(window);
     const int oldScale = window.scale;
     const double oldFactor = window.factor;
     const int oldWidth = window.drawWidth;
-    sizeDrawable(record, window, factor);
+    waylandSizeDrawable(record, window, factor);
     if (window.scale == oldScale && window.factor == oldFactor && window.drawWidth == oldWidth) {
         return;
     }
@@ -267,50 +219,6 @@ void followScale(WindowRecord& record, WaylandWindow& window) {
     }
     record.invalid = true;
 }
-
-void onSurfaceEnter(void* data, wl_surface*, wl_output* output) {
-    auto* record = static_cast<WindowRecord*>(data);
-    WaylandWindow* window = waylandWindowOf(*record);
-    if (window != nullptr && !entered(*window, output)) {
-        window->entered.push_back(output);
-        followScale(*record, *window);
-    }
-}
-
-void onSurfaceLeave(void* data, wl_surface*, wl_output* output) {
-    auto* record = static_cast<WindowRecord*>(data);
-    WaylandWindow* window = waylandWindowOf(*record);
-    if (window != nullptr) {
-        std::erase(window->entered, output);
-        followScale(*record, *window);
-    }
-}
-
-const wl_surface_listener kSurfaceListener = {.enter = onSurfaceEnter, .leave = onSurfaceLeave};
-
-void onPreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
-    auto* record = static_cast<WindowRecord*>(data);
-    WaylandWindow* window = waylandWindowOf(*record);
-    if (window != nullptr) {
-        window->preferred120 = static_cast<int>(scale);
-        followScale(*record, *window);
-    }
-}
-
-const wp_fractional_scale_v1_listener kFractionalListener = {.preferred_scale = onPreferredScale};
-
-// The parent surface tells which outputs the window is on, and the
-// compositor its preferred scale where it can.
-void watchScale(WindowRecord& record, WaylandWindow& window) {
-    wl_surface_add_listener(window.surface, &kSurfaceListener, &record);
-    if (wl.fractionalScales != nullptr && window.viewport != nullptr) {
-        window.fractionalScale = wp_fractional_scale_manager_v1_get_fractional_scale(
-            wl.fractionalScales, window.surface);
-        wp_fractional_scale_v1_add_listener(window.fractionalScale, &kFractionalListener, &record);
-    }
-}
-
-}  // namespace
 
 WaylandWindow::~WaylandWindow() {
     if (eglSurface != EGL_NO_SURFACE) {
@@ -351,15 +259,6 @@ WaylandWindow::~WaylandWindow() {
 
 WaylandWindow* waylandWindowOf(const WindowRecord& record) {
     return coreNativeOf<WaylandWindow>(record, waylandBackend);
-}
-
-void waylandOutputsChanged() {
-    for (auto& record : core.windows) {
-        WaylandWindow* window = record->alive ? waylandWindowOf(*record) : nullptr;
-        if (window != nullptr) {
-            followScale(*record, *window);
-        }
-    }
 }
 
 WindowRecord* waylandRecordOf(wl_surface* surface) {
@@ -448,9 +347,9 @@ bool waylandCreateWindow(WindowRecord& record, int pixelFormat) {
         if (wl.viewporter != nullptr) {
             window->viewport = wp_viewporter_get_viewport(wl.viewporter, window->glSurface);
         }
-        sizeDrawable(record, *window, wantedFactor(*window));
+        waylandSizeDrawable(record, *window, waylandWantedFactor(*window));
         wl_surface_set_buffer_scale(window->glSurface, window->scale);
-        watchScale(record, *window);
+        waylandWatchScale(record, *window);
         // The whole drawable takes input, the margin too: both are ours.
         record.native = std::move(made);
     }
@@ -497,7 +396,7 @@ void waylandResizeWindow(WindowRecord& record) {
     if (window == nullptr) {
         return;
     }
-    sizeDrawable(record, *window, window->factor);
+    waylandSizeDrawable(record, *window, window->factor);
     window->rescaled = true;
     if (window->eglWindow != nullptr) {
         wl_egl_window_resize(window->eglWindow, window->drawWidth, window->drawHeight, 0, 0);
