@@ -87,10 +87,15 @@ POINT clientPoint(const WaylandWindow& window, wl_surface* surface, double x, do
                  static_cast<LONG>(std::floor(y * window.factor))};
 }
 
+// A point on the box, logical, in the box's device pixels.
+POINT boxPoint(double x, double y) {
+    return POINT{static_cast<LONG>(std::floor(x * wl.box->factor)),
+                 static_cast<LONG>(std::floor(y * wl.box->factor))};
+}
+
 void boxPointer(double x, double y, bool pressed, bool released) {
-    const int scale = wl.box->scale;
-    wl.box->pointer(*wl.box, static_cast<int>(std::floor(x * scale)),
-                    static_cast<int>(std::floor(y * scale)), pressed, released);
+    const POINT point = boxPoint(x, y);
+    wl.box->pointer(*wl.box, point.x, point.y, pressed, released);
 }
 
 // A pointer message, or a touch acting as the left button, to the window
@@ -187,8 +192,7 @@ bool touchAsMouse(TouchPhase phase, std::int32_t id, std::uint32_t time) {
     const bool box = waylandOnBox(touched.surface);
     POINT point{};
     if (box) {
-        point = {static_cast<LONG>(std::floor(touched.x * wl.box->scale)),
-                 static_cast<LONG>(std::floor(touched.y * wl.box->scale))};
+        point = boxPoint(touched.x, touched.y);
     } else if (window != nullptr) {
         point = clientPoint(*window, touched.surface, touched.x, touched.y);
     }

@@ -1,12 +1,14 @@
-// The scale a window is shown at: which outputs its surface is on
-// (wl_surface.enter and leave), their scales, and the compositor's
-// preferred scale where it tells one (wp_fractional_scale_v1); and the
-// drawable's sizes at that scale, its device size kept.
+// The scale a surface is shown at, for windows and message boxes alike:
+// which outputs it is on (wl_surface.enter and leave), their scales, and
+// the compositor's preferred scale where it tells one
+// (wp_fractional_scale_v1); and how a buffer that keeps its size in
+// device pixels is shown at that scale.
 //
 // Depends on: libwayland-client, wp_fractional_scale_v1 and wp_viewporter
 // where offered.
 // Cannot: know an output's fractional scale without xdg-output or the
-// fractional-scale protocol; the whole scale it sends is then taken.
+// fractional-scale protocol; the whole scale it sends is then taken. A
+// fractional scale without wp_viewporter is rounded up.
 #include <algorithm>
 #include <cmath>
 
@@ -15,24 +17,64 @@
 
 namespace {
 
-int roundedToScale(int pixels, int scale) {
-    const int rounded = pixels - pixels % scale;
-    return rounded > 0 ? rounded : scale;
+bool entered(const ScaleWatch& watch, const wl_output* output) {
+    return std::find(watch.entered.begin(), watch.entered.end(), output) != watch.entered.end();
 }
 
-bool entered(const WaylandWindow& window, const wl_output* output) {
-    return std::find(window.entered.begin(), window.entered.end(), output) != window.entered.end();
+void onSurfaceEnter(void* data, wl_surface*, wl_output* output) {
+    auto& watch = *static_cast<ScaleWatch*>(data);
+    if (!entered(watch, output)) {
+        watch.entered.push_back(output);
+        watch.changed(watch.owner);
+    }
 }
+
+void onSurfaceLeave(void* data, wl_surface*, wl_output* output) {
+    auto& watch = *static_cast<ScaleWatch*>(data);
+    std::erase(watch.entered, output);
+    watch.changed(watch.owner);
+}
+
+const wl_surface_listener kSurfaceListener = {.enter = onSurfaceEnter, .leave = onSurfaceLeave};
+
+void onPreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
+    auto& watch = *static_cast<ScaleWatch*>(data);
+    watch.preferred120 = static_cast<int>(scale);
+    watch.changed(watch.owner);
+}
+
+const wp_fractional_scale_v1_listener kFractionalListener = {.preferred_scale = onPreferredScale};
 
 }  // namespace
 
-double waylandWantedFactor(const WaylandWindow& window) {
-    if (window.preferred120 > 0) {
-        return window.preferred120 / 120.0;
+void waylandWatchScale(ScaleWatch& watch, wl_surface* surface, bool fractional,
+                       void (*changed)(void* owner), void* owner) {
+    watch.changed = changed;
+    watch.owner = owner;
+    wl_surface_add_listener(surface, &kSurfaceListener, &watch);
+    if (wl.fractionalScales != nullptr && fractional) {
+        watch.fractional =
+            wp_fractional_scale_manager_v1_get_fractional_scale(wl.fractionalScales, surface);
+        wp_fractional_scale_v1_add_listener(watch.fractional, &kFractionalListener, &watch);
+    }
+    wl.scaleWatches.push_back(&watch);
+}
+
+void waylandUnwatchScale(ScaleWatch& watch) {
+    if (watch.fractional != nullptr) {
+        wp_fractional_scale_v1_destroy(watch.fractional);
+        watch.fractional = nullptr;
+    }
+    std::erase(wl.scaleWatches, &watch);
+}
+
+double waylandWantedFactor(const ScaleWatch& watch) {
+    if (watch.preferred120 > 0) {
+        return watch.preferred120 / 120.0;
     }
     double factor = 0;
     for (const WaylandOutput& output : wl.outputs) {
-        if (output.output != nullptr && entered(window, output.output)) {
+        if (output.output != nullptr && entered(watch, output.output)) {
             factor = std::max(factor, waylandOutputFactor(output));
         }
     }
@@ -43,74 +85,29 @@ double waylandWantedFactor(const WaylandWindow& window) {
     return std::max(factor, 1.0 / 120);
 }
 
-void waylandSizeDrawable(const WindowRecord& record, WaylandWindow& window, double factor) {
+BufferScale waylandBufferScale(double factor, bool viewport) {
     const bool integer = std::abs(factor - std::round(factor)) < 1e-6;
-    if (integer || window.viewport == nullptr) {
-        window.scale = std::max(1, static_cast<int>(std::ceil(factor - 1e-6)));
-        window.factor = window.scale;
-        window.drawWidth = roundedToScale(record.width, window.scale);
-        window.drawHeight = roundedToScale(record.height, window.scale);
-        window.pictureWidth = window.drawWidth / window.scale;
-        window.pictureHeight = window.drawHeight / window.scale;
-        return;
+    if (integer || !viewport) {
+        const int scale = std::max(1, static_cast<int>(std::ceil(factor - 1e-6)));
+        return {scale, static_cast<double>(scale)};
     }
-    window.scale = 1;
-    window.factor = factor;
-    window.drawWidth = std::max(record.width, 1);
-    window.drawHeight = std::max(record.height, 1);
-    window.pictureWidth = std::max(1, static_cast<int>(std::lround(window.drawWidth / factor)));
-    window.pictureHeight = std::max(1, static_cast<int>(std::lround(window.drawHeight / factor)));
+    return {1, factor};
 }
 
-namespace {
-
-void onSurfaceEnter(void* data, wl_surface*, wl_output* output) {
-    auto* record = static_cast<WindowRecord*>(data);
-    WaylandWindow* window = waylandWindowOf(*record);
-    if (window != nullptr && !entered(*window, output)) {
-        window->entered.push_back(output);
-        waylandFollowScale(*record, *window);
-    }
+int waylandLogicalLength(int devicePixels, const BufferScale& scale) {
+    return std::max(1, static_cast<int>(std::lround(devicePixels / scale.factor)));
 }
 
-void onSurfaceLeave(void* data, wl_surface*, wl_output* output) {
-    auto* record = static_cast<WindowRecord*>(data);
-    WaylandWindow* window = waylandWindowOf(*record);
-    if (window != nullptr) {
-        std::erase(window->entered, output);
-        waylandFollowScale(*record, *window);
-    }
-}
-
-const wl_surface_listener kSurfaceListener = {.enter = onSurfaceEnter, .leave = onSurfaceLeave};
-
-void onPreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
-    auto* record = static_cast<WindowRecord*>(data);
-    WaylandWindow* window = waylandWindowOf(*record);
-    if (window != nullptr) {
-        window->preferred120 = static_cast<int>(scale);
-        waylandFollowScale(*record, *window);
-    }
-}
-
-const wp_fractional_scale_v1_listener kFractionalListener = {.preferred_scale = onPreferredScale};
-
-}  // namespace
-
-void waylandWatchScale(WindowRecord& record, WaylandWindow& window) {
-    wl_surface_add_listener(window.surface, &kSurfaceListener, &record);
-    if (wl.fractionalScales != nullptr && window.viewport != nullptr) {
-        window.fractionalScale = wp_fractional_scale_manager_v1_get_fractional_scale(
-            wl.fractionalScales, window.surface);
-        wp_fractional_scale_v1_add_listener(window.fractionalScale, &kFractionalListener, &record);
-    }
-}
-
+// Listeners only post messages and commit surfaces: no watch comes or
+// goes meanwhile.
 void waylandOutputsChanged() {
-    for (auto& record : core.windows) {
-        WaylandWindow* window = record->alive ? waylandWindowOf(*record) : nullptr;
-        if (window != nullptr) {
-            waylandFollowScale(*record, *window);
-        }
+    for (ScaleWatch* watch : wl.scaleWatches) {
+        watch->changed(watch->owner);
+    }
+}
+
+void waylandForgetOutput(const wl_output* output) {
+    for (ScaleWatch* watch : wl.scaleWatches) {
+        std::erase(watch->entered, output);
     }
 }

@@ -21,7 +21,6 @@
 #include <chrono>
 #include <cmath>
 
-#include "fractional-scale-v1-client.h"
 #include "platform/wayland/wayland_layer.h"
 #include "platform/wayland/wayland_placement.h"
 #include "viewporter-client.h"
@@ -36,6 +35,11 @@ constexpr auto kStarvedAfter = 1s;
 // The longest a swap waits for the previous frame to be granted: several
 // refreshes of a slow compositor, short enough to keep input flowing.
 constexpr auto kFrameWait = 100ms;
+
+int roundedToScale(int pixels, int scale) {
+    const int rounded = pixels - pixels % scale;
+    return rounded > 0 ? rounded : scale;
+}
 
 void fillMargin(WaylandWindow& window) {
     const int width = window.contentWidth * window.scale;
@@ -188,16 +192,26 @@ bool starvedNow(WaylandWindow& window) {
     return window.starved;
 }
 
-}  // namespace
+// The drawable stays the record's size in device pixels, rounded down to
+// the buffer scale.
+void sizeDrawable(const WindowRecord& record, WaylandWindow& window, double factor) {
+    const BufferScale scale = waylandBufferScale(factor, window.viewport != nullptr);
+    window.scale = scale.scale;
+    window.factor = scale.factor;
+    window.drawWidth = roundedToScale(record.width, scale.scale);
+    window.drawHeight = roundedToScale(record.height, scale.scale);
+    window.pictureWidth = waylandLogicalLength(window.drawWidth, scale);
+    window.pictureHeight = waylandLogicalLength(window.drawHeight, scale);
+}
 
 // A new scale: the drawable keeps its device size, the window takes the
 // logical size that gives it, unasked, as the client of a fixed size.
-void waylandFollowScale(WindowRecord& record, WaylandWindow& window) {
-    const double factor = waylandWantedFactor(window);
+void followScale(WindowRecord& record, WaylandWindow& window) {
+    const double factor = waylandWantedFactor(window.scaleWatch);
     const int oldScale = window.scale;
     const double oldFactor = window.factor;
     const int oldWidth = window.drawWidth;
-    waylandSizeDrawable(record, window, factor);
+    sizeDrawable(record, window, factor);
     if (window.scale == oldScale && window.factor == oldFactor && window.drawWidth == oldWidth) {
         return;
     }
@@ -220,6 +234,16 @@ void waylandFollowScale(WindowRecord& record, WaylandWindow& window) {
     record.invalid = true;
 }
 
+void onScaleChanged(void* owner) {
+    auto& record = *static_cast<WindowRecord*>(owner);
+    WaylandWindow* window = record.alive ? waylandWindowOf(record) : nullptr;
+    if (window != nullptr) {
+        followScale(record, *window);
+    }
+}
+
+}  // namespace
+
 WaylandWindow::~WaylandWindow() {
     if (eglSurface != EGL_NO_SURFACE) {
         if (eglGetCurrentSurface(EGL_DRAW) == eglSurface) {
@@ -239,9 +263,7 @@ WaylandWindow::~WaylandWindow() {
     if (viewport != nullptr) {
         wp_viewport_destroy(viewport);
     }
-    if (fractionalScale != nullptr) {
-        wp_fractional_scale_v1_destroy(fractionalScale);
-    }
+    waylandUnwatchScale(scaleWatch);
     if (subsurface != nullptr) {
         wl_subsurface_destroy(subsurface);
     }
@@ -347,9 +369,11 @@ bool waylandCreateWindow(WindowRecord& record, int pixelFormat) {
         if (wl.viewporter != nullptr) {
             window->viewport = wp_viewporter_get_viewport(wl.viewporter, window->glSurface);
         }
-        waylandSizeDrawable(record, *window, waylandWantedFactor(*window));
+        sizeDrawable(record, *window, waylandWantedFactor(window->scaleWatch));
         wl_surface_set_buffer_scale(window->glSurface, window->scale);
-        waylandWatchScale(record, *window);
+        // The parent tells the scale: the GL surface is on the same outputs.
+        waylandWatchScale(window->scaleWatch, window->surface, window->viewport != nullptr,
+                          onScaleChanged, &record);
         // The whole drawable takes input, the margin too: both are ours.
         record.native = std::move(made);
     }
@@ -396,7 +420,7 @@ void waylandResizeWindow(WindowRecord& record) {
     if (window == nullptr) {
         return;
     }
-    waylandSizeDrawable(record, *window, window->factor);
+    sizeDrawable(record, *window, window->factor);
     window->rescaled = true;
     if (window->eglWindow != nullptr) {
         wl_egl_window_resize(window->eglWindow, window->drawWidth, window->drawHeight, 0, 0);
