@@ -76,16 +76,11 @@ void describeOutput(WaylandOutput& output) {
     }
 }
 
-// Windows forget it too: a later output's proxy may reuse its address.
+// Windows and boxes forget it too: a later output's proxy may reuse its address.
 void forgetOutput(std::uint32_t name) {
     for (WaylandOutput& output : wl.outputs) {
         if (output.name == name && output.output != nullptr) {
-            for (auto& record : core.windows) {
-                WaylandWindow* window = waylandWindowOf(*record);
-                if (window != nullptr) {
-                    std::erase(window->entered, output.output);
-                }
-            }
+            waylandForgetOutput(output.output);
             if (output.xdgOutput != nullptr) {
                 zxdg_output_v1_destroy(output.xdgOutput);
             }
