@@ -103,22 +103,25 @@ LitPair lightNormal(const std::array<float, 9>& normals, const std::array<float,
     return pair;
 }
 
-std::vector<LitPair> lightCorners() {
-    const std::array<float, 9> normals = normalMatrix(gl.modelview.back());
-    std::unordered_map<NormalKey, LitPair, NormalHash> cache;
-    std::vector<LitPair> lit;
-    lit.reserve(gl.corners.size());
-    for (const Corner& corner : gl.corners) {
+// The lit colours of one batch, looked up by the normal's bits.
+class BatchLighting {
+public:
+    BatchLighting() : normals_(normalMatrix(gl.modelview.back())) {}
+
+    const LitPair& of(const std::array<float, 3>& normal) {
         NormalKey key;
-        std::memcpy(key.bits, corner.normal.data(), sizeof key.bits);
-        auto found = cache.find(key);
-        if (found == cache.end()) {
-            found = cache.emplace(key, lightNormal(normals, corner.normal)).first;
+        std::memcpy(key.bits, normal.data(), sizeof key.bits);
+        auto found = cache_.find(key);
+        if (found == cache_.end()) {
+            found = cache_.emplace(key, lightNormal(normals_, normal)).first;
         }
-        lit.push_back(found->second);
+        return found->second;
     }
-    return lit;
-}
+
+private:
+    std::array<float, 9> normals_;
+    std::unordered_map<NormalKey, LitPair, NormalHash> cache_;
+};
 
 LitVertex vertexAt(const std::array<float, 4>& eye, const LitPair& colour) {
     LitVertex v{};
@@ -158,23 +161,39 @@ void appendEdges(const std::array<std::array<float, 4>, 3>& eye, const LitPair* 
     }
 }
 
+// Two corners at one place: the triangle has no area, so filled it gives
+// no fragments. Half the model's records are such (p, r, p) triangles.
+bool withoutArea(const Corner* corners) {
+    auto same = [](const Corner& a, const Corner& b) {
+        return std::memcmp(a.position.data(), b.position.data(), sizeof a.position) == 0;
+    };
+    return same(corners[0], corners[1]) || same(corners[1], corners[2]) ||
+           same(corners[0], corners[2]);
+}
+
 void drawCorners() {
-    const std::vector<LitPair> lit = lightCorners();
+    BatchLighting lighting;
     const Matrix4& modelview = gl.modelview.back();
     gl.vertices.clear();
     const std::size_t triangles = gl.corners.size() / 3;
     for (std::size_t t = 0; t < triangles; ++t) {
+        const Corner* corners = &gl.corners[t * 3];
+        if (!gl.wireFrame && withoutArea(corners)) {
+            continue;
+        }
         std::array<std::array<float, 4>, 3> eye;
+        LitPair lit[3];
         for (int i = 0; i < 3; ++i) {
-            const auto& p = gl.corners[t * 3 + i].position;
+            const auto& p = corners[i].position;
             eye[i] = transformPoint(modelview, {p[0], p[1], p[2], 1});
+            lit[i] = lighting.of(corners[i].normal);
         }
         if (gl.wireFrame) {
-            appendEdges(eye, &lit[t * 3]);
+            appendEdges(eye, lit);
             continue;
         }
         for (int i = 0; i < 3; ++i) {
-            gl.vertices.push_back(vertexAt(eye[i], lit[t * 3 + i]));
+            gl.vertices.push_back(vertexAt(eye[i], lit[i]));
         }
     }
     const DrawState state = {gl.projection.back().data(), gl.depthTest, gl.fogOn, gl.fogDensity,
