@@ -83,43 +83,48 @@ struct NormalHash {
     }
 };
 
-LitPair lightNormal(const std::array<float, 9>& normals, const std::array<float, 3>& n) {
-    LitPair pair{};
-    if (!gl.lightingOn) {
-        // No glColor is ever called: the current colour stays white.
-        std::memset(&pair, 255, sizeof pair);
-        return pair;
-    }
-    const std::array<float, 3> eye = {normals[0] * n[0] + normals[1] * n[1] + normals[2] * n[2],
-                                      normals[3] * n[0] + normals[4] * n[1] + normals[5] * n[2],
-                                      normals[6] * n[0] + normals[7] * n[1] + normals[8] * n[2]};
-    storeColour(pair.front, litColour(gl.lighting, gl.lighting.front, eye));
-    if (gl.lighting.twoSided) {
-        storeColour(pair.back,
-                    litColour(gl.lighting, gl.lighting.back, {-eye[0], -eye[1], -eye[2]}));
-    } else {
-        std::memcpy(pair.back, pair.front, sizeof pair.back);
-    }
-    return pair;
-}
-
-// The lit colours of one batch, looked up by the normal's bits.
+// The lit colours of one batch, looked up by the normal's bits; the
+// lights' directions are worked out once for the batch.
 class BatchLighting {
 public:
-    BatchLighting() : normals_(normalMatrix(gl.modelview.back())) {}
+    BatchLighting()
+        : normals_(normalMatrix(gl.modelview.back())), lights_(enabledLights(gl.lighting)) {}
 
     const LitPair& of(const std::array<float, 3>& normal) {
         NormalKey key;
         std::memcpy(key.bits, normal.data(), sizeof key.bits);
         auto found = cache_.find(key);
         if (found == cache_.end()) {
-            found = cache_.emplace(key, lightNormal(normals_, normal)).first;
+            found = cache_.emplace(key, light(normal)).first;
         }
         return found->second;
     }
 
 private:
+    LitPair light(const std::array<float, 3>& n) const {
+        LitPair pair{};
+        if (!gl.lightingOn) {
+            // No glColor is ever called: the current colour stays white.
+            std::memset(&pair, 255, sizeof pair);
+            return pair;
+        }
+        const auto& m = normals_;
+        const std::array<float, 3> eye = {m[0] * n[0] + m[1] * n[1] + m[2] * n[2],
+                                          m[3] * n[0] + m[4] * n[1] + m[5] * n[2],
+                                          m[6] * n[0] + m[7] * n[1] + m[8] * n[2]};
+        const Lighting& lighting = gl.lighting;
+        storeColour(pair.front, litColour(lighting, lights_, lighting.front, eye));
+        if (lighting.twoSided) {
+            storeColour(pair.back,
+                        litColour(lighting, lights_, lighting.back, {-eye[0], -eye[1], -eye[2]}));
+        } else {
+            std::memcpy(pair.back, pair.front, sizeof pair.back);
+        }
+        return pair;
+    }
+
     std::array<float, 9> normals_;
+    EnabledLights lights_;
     std::unordered_map<NormalKey, LitPair, NormalHash> cache_;
 };
 
