@@ -1,5 +1,5 @@
 // The web GL layer's own CPU work per spinning frame of the built-in model,
-// built natively over a driver that only counts the vertices it is handed:
+// built natively over the recording driver, counting the vertices only:
 // lighting, transforming and filling the vertex array, without WebGL or the
 // browser (whose upload copies them once more). Prints figures; passes no
 // judgement. Run by scripts/bench-web.
@@ -15,13 +15,9 @@
 #include "app/viewer_state.h"
 #include "scene/render_frame.h"
 #include "scene/scene.h"
-#include "platform/platform.h"
-#include "platform/web/gl/webgl_driver.h"
+#include "tests/web/recording_driver.h"
 
 namespace {
-
-std::size_t verticesDrawn = 0;
-
 
 // CPU time of this process, so other work on the machine counts less.
 double cpuMilliseconds() {
@@ -33,7 +29,7 @@ double cpuMilliseconds() {
 double millisecondsPerFrame(int frames) {
     const double start = cpuMilliseconds();
     for (int i = 0; i < frames; ++i) {
-        verticesDrawn = 0;
+        recordedDraws().clear();
         drawFrame(builtinModel);
     }
     return (cpuMilliseconds() - start) / frames;
@@ -41,30 +37,15 @@ double millisecondsPerFrame(int frames) {
 
 }  // namespace
 
-int webglCreateContext(const char*) {
-    return 1;
-}
-void webglDeleteContext(int) {}
-bool webglAvailable() {
-    return true;
-}
-void webglClear(const float*, bool, bool) {}
-void webglFlush() {}
-void webglDraw(std::span<const LitVertex> vertices, bool, const DrawState&) {
-    verticesDrawn += vertices.size();
-}
-BOOL SwapBuffers(HDC) {
-    return TRUE;
-}
-
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::atoi(argv[1]) : 100;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+    keepRecordedVertices(false);
     viewer = ViewerState{};
     viewer.windowWidth = viewer.windowHeight = 819;
     initScene();
     millisecondsPerFrame(5);  // caches and the heap warm
-    std::printf("vertices handed over per filled frame: %zu\n", verticesDrawn);
+    std::printf("vertices handed over per filled frame: %zu\n", recordedDraws().back().vertexCount);
     std::vector<double> filled, wire;
     for (int round = 0; round < rounds; ++round) {
         viewer.wireframe = 0;

@@ -117,7 +117,11 @@ async function drawInPage(state) {
   // 1001 wide: the 819-pixel canvas, centred, starts on a whole pixel.
   const page = await openPage(site.browser, `${site.url}gl_probe.html#${hash}`,
                               { width: 1001, height: 1000 });
-  await waitFor(async () => (await page.title()) === 'drawn', 'the probe to draw the model');
+  const title = await waitFor(async () => {
+    const t = await page.title();
+    return t === 'drawing' ? null : t;
+  }, 'the probe to draw the model');
+  assert.equal(title, 'drawn');
   const image = decodePng(await page.locator('canvas').screenshot());
   await page.close();
   return image;
