@@ -23,7 +23,7 @@ namespace {
 constexpr const char* kCanvasId = "morvane-window";
 constexpr int kKeyTextSize = 32;
 
-enum EventKind { kNone = 0, kPointerDown, kPointerMove, kPointerUp, kKeyDown, kShown };
+enum EventKind { kNone = 0, kPointerDown, kPointerMove, kPointerUp, kKeyDown, kOwesPicture };
 
 struct NativeCanvas : NativeWindow {
     NativeCanvas() : NativeWindow(webBackend) {}
@@ -156,8 +156,8 @@ void webReadEvents() {
             case kKeyDown:
                 postKey(*record, keyText, static_cast<DWORD>(numbers[4]));
                 break;
-            case kShown:
-                record->invalid = true;  // a tab shown again owes a picture
+            case kOwesPicture:
+                record->invalid = true;  // a tab shown again, a context restored
                 break;
             default:
                 break;

@@ -28,6 +28,14 @@ async function startViewer(browser) {
   return { page, notice, firstFrame: performance.now() - pressed };
 }
 
+// CPU seconds so far of each kind of the browser's processes.
+async function cpuSeconds(session) {
+  const { processInfo } = await session.send('SystemInfo.getProcessInfo');
+  const byType = {};
+  for (const { type, cpuTime } of processInfo) byType[type] = (byType[type] || 0) + cpuTime;
+  return byType;
+}
+
 async function screenshot(out) {
   const browser = await launchBrowser();
   try {
@@ -48,10 +56,14 @@ async function measure(seconds) {
   try {
     const { page, notice, firstFrame } = await startViewer(browser);
     await waitFor(() => page.evaluate(() => window.swaps.length > 10), 'ten frames');
-    const fps = await page.evaluate((ms) => new Promise((resolve) => {
+    const processes = await browser.newBrowserCDPSession();
+    const cpuBefore = await cpuSeconds(processes);
+    const frames = await page.evaluate((ms) => new Promise((resolve) => {
       const from = window.swaps.length;
-      setTimeout(() => resolve((window.swaps.length - from) * 1000 / ms), ms);
+      setTimeout(() => resolve(window.swaps.length - from), ms);
     }), seconds * 1000);
+    const cpuAfter = await cpuSeconds(processes);
+    const fps = frames / seconds;
     const memory = await page.evaluate(() => ({
       heap: performance.memory ? performance.memory.usedJSHeapSize : 0,
       wasm: window.Module.HEAP8 ? window.Module.HEAP8.length : 0,
@@ -61,6 +73,11 @@ async function measure(seconds) {
     console.log(`page load to notice: ${notice.toFixed(0)} ms`);
     console.log(`Return to first frame: ${firstFrame.toFixed(0)} ms`);
     console.log(`web fps spinning: ${fps.toFixed(1)}`);
+    // Where the time goes: the page's script and wasm run in the renderer,
+    // WebGL on SwiftShader in the GPU process.
+    const perFrame = ['renderer', 'GPU'].map((type) =>
+      `${type} ${((cpuAfter[type] - (cpuBefore[type] || 0)) * 1000 / frames).toFixed(1)} ms`);
+    console.log(`CPU per frame: ${perFrame.join(', ')}`);
     console.log(`JS heap used: ${(usedSize / 1048576).toFixed(1)} MiB` +
                 (memory.wasm ? `, wasm heap: ${(memory.wasm / 1048576).toFixed(1)} MiB` : ''));
   } finally {

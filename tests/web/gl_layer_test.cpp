@@ -103,6 +103,19 @@ TEST_F(GlLayer, WireFrameEdgesCarryTheirTrianglesFacing) {
     EXPECT_FALSE(draw(frontAndBack()).lines);
 }
 
+// Filled, a triangle with two corners at one place gives no fragments, so
+// it is not handed over; its edges still are a line in the wire frame.
+TEST_F(GlLayer, TrianglesWithTwoCornersTogetherAreLeftOutOnlyWhenFilled) {
+    TestMesh mesh = frontAndBack();
+    mesh.add({-1, 0, 0}, {1, 1, 0}, {-1, 0, 0}, {0, 0, 0});
+    mesh.add({-1, 0, 0}, {-1, 0, 0}, {1, 1, 0}, {0, 0, 0});
+    mesh.add({-1, 0, 0}, {1, 1, 0}, {1, 1, 0}, {0, 0, 0});
+    EXPECT_EQ(draw(mesh).vertices.size(), 6u);
+    viewer.wireframe = 1;
+    recordedDraws().clear();
+    EXPECT_EQ(draw(mesh).vertices.size(), 5u * 6u);
+}
+
 TEST_F(GlLayer, FogAndTheProjectionReachTheDriver) {
     viewer.fogEnabled = 1;
     const RecordedDraw& frame = draw(frontAndBack());

@@ -2,9 +2,14 @@
 // scenes through the web GL layer on a 600-pixel canvas and puts in the
 // page's title where to look and what OpenGL 1.1 gives there, the
 // equation that scene_gl holds Mesa to. lit_colours.test.mjs compares.
+// "#model/ANGLE/X/Y/Z/FOG/WIRE" draws the built-in model instead, turned
+// and drawn as web_native_frame draws it on Mesa, and titles the page
+// "drawn".
 #include <emscripten.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/viewer_state.h"
@@ -14,6 +19,7 @@
 #include "tests/scene/scene_lighting.h"
 #include "tests/scene/test_mesh.h"
 #include "tests/support/rotation_checks.h"
+#include "tests/web/one_winding.h"
 
 using namespace scene_lighting;
 
@@ -22,7 +28,7 @@ namespace {
 constexpr int kSide = 600;
 
 // clang-format off
-EM_JS(int, probeScene, (), { return Number(location.hash.slice(1)) | 0; });
+EM_JS(void, probeHash, (char* out, int size), { stringToUTF8(location.hash.slice(1), out, size); });
 EM_JS(void, probeCanvas, (int side), {
     Module.morvanePage.createCanvas("probe", side, "probe");
     Module.morvanePage.showCanvas(true);
@@ -71,20 +77,24 @@ std::string fogged(TestMesh& mesh) {
     return sample(0, 0, {blend(lit.red, 0.4), blend(lit.green, 0.4), blend(lit.blue, 0.5)});
 }
 
-}  // namespace
-
-int main() {
-    probeCanvas(kSide);
+bool startScene(int side) {
+    probeCanvas(side);
     if (webglCreateContext("probe") == 0) {
         probeReport("no WebGL");
-        return 1;
+        return false;
     }
     viewer = ViewerState{};
-    viewer.windowWidth = viewer.windowHeight = kSide;
+    viewer.windowWidth = viewer.windowHeight = side;
     initScene();
     viewer.spinEnabled = 0;
+    return true;
+}
+
+int drawTestScene(int scene) {
+    if (!startScene(kSide)) {
+        return 1;
+    }
     TestMesh mesh;
-    const int scene = probeScene();
     const std::string samples = scene == 0   ? frontAndBack(mesh)
                                 : scene == 1 ? turned(mesh)
                                              : fogged(mesh);
@@ -92,4 +102,37 @@ int main() {
     glFlush();
     probeReport(("[" + samples + "]").c_str());
     return 0;
+}
+
+int drawModelState(const char* state) {
+    float angle = 0;
+    Vec3 axis{};
+    int fog = 0, wire = 0;
+    if (std::sscanf(state, "%f/%f/%f/%f/%d/%d", &angle, &axis.x, &axis.y, &axis.z, &fog, &wire) !=
+        6) {
+        probeReport("bad state");
+        return 2;
+    }
+    if (!startScene(kWindowSide)) {
+        return 1;
+    }
+    rotationMatrix(angle, axis, viewer.modelRotation);
+    viewer.fogEnabled = fog;
+    viewer.wireframe = wire;
+    const OneWindingModel oneWinding(builtinModel);
+    drawFrame(oneWinding.model());
+    probeReport("drawn");
+    return 0;
+}
+
+}  // namespace
+
+int main() {
+    char hash[128];
+    probeHash(hash, sizeof hash);
+    const std::string prefix = "model/";
+    if (std::string(hash).starts_with(prefix)) {
+        return drawModelState(hash + prefix.size());
+    }
+    return drawTestScene(std::atoi(hash));
 }

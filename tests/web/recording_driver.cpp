@@ -4,6 +4,16 @@
 
 #include "platform/platform.h"
 
+namespace {
+
+bool keepVertices = true;
+
+}  // namespace
+
+void keepRecordedVertices(bool keep) {
+    keepVertices = keep;
+}
+
 std::vector<RecordedDraw>& recordedDraws() {
     static std::vector<RecordedDraw> draws;
     return draws;
@@ -21,7 +31,10 @@ void webglFlush() {}
 
 void webglDraw(std::span<const LitVertex> vertices, bool lines, const DrawState& state) {
     RecordedDraw draw;
-    draw.vertices.assign(vertices.begin(), vertices.end());
+    draw.vertexCount = vertices.size();
+    if (keepVertices) {
+        draw.vertices.assign(vertices.begin(), vertices.end());
+    }
     draw.lines = lines;
     std::copy_n(state.projection, 16, draw.projection.begin());
     draw.depthTest = state.depthTest;

@@ -7,7 +7,8 @@
 #include "platform/web/gl/webgl_driver.h"
 
 struct RecordedDraw {
-    std::vector<LitVertex> vertices;
+    std::size_t vertexCount = 0;
+    std::vector<LitVertex> vertices;  // empty unless vertices are kept
     bool lines = false;
     std::array<float, 16> projection{};
     bool depthTest = false;
@@ -17,3 +18,6 @@ struct RecordedDraw {
 
 // Every draw since the last clear of the record.
 std::vector<RecordedDraw>& recordedDraws();
+// Whether draws keep their vertices (by default) or only count them, as a
+// benchmark wants: copying them would cost more than making them.
+void keepRecordedVertices(bool keep);

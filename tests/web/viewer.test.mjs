@@ -86,6 +86,20 @@ async function canvasCentre(page) {
   return { x: box.x + box.width / 2, y: box.y + box.height / 2, box };
 }
 
+// Drags along a line above the centre (so the last moves still turn the
+// model) out of the canvas to the left, and releases while moving.
+async function flingLeftOut(page) {
+  const { x, y, box } = await canvasCentre(page);
+  const top = y - box.height / 3;
+  await page.mouse.move(x, top);
+  await page.mouse.down();
+  for (let step = 1; step <= 12; ++step) {
+    await page.mouse.move(x - step * 30, top);
+  }
+  assert.ok(x - 12 * 30 < box.x, 'the drag ended left of the canvas');
+  await page.mouse.up();
+}
+
 describe('start', () => {
   test('the notice comes first, modal, with its caption, text and a focused OK', async () => {
     const page = await openPage(site.browser, site.url);
@@ -172,7 +186,7 @@ describe('drawing', () => {
 describe('mouse', () => {
   test('a click stops it and no frames come after; a fling spins it again', async () => {
     const page = await startViewer();
-    const { x, y, box } = await canvasCentre(page);
+    const { x, y } = await canvasCentre(page);
     await page.mouse.click(x, y);
     const stopped = await waitForStill(page);
     // A second of pictures: all the same.
@@ -182,17 +196,40 @@ describe('mouse', () => {
     }
     // A drag that leaves the canvas keeps reporting; released while moving
     // it leaves the model spinning.
-    // Along a line above the centre, so the last moves still turn it.
-    const top = y - box.height / 3;
-    await page.mouse.move(x, top);
-    await page.mouse.down();
-    for (let step = 1; step <= 12; ++step) {
-      await page.mouse.move(x - step * 30, top);
-    }
-    assert.ok(x - 12 * 30 < box.x, 'the drag ended left of the canvas');
-    await page.mouse.up();
+    await flingLeftOut(page);
     const moved = await waitForNewPicture(page, stopped, 'the drag to turn the model');
     await waitForNewPicture(page, moved, 'the fling to keep it spinning');
+    await page.close();
+  });
+});
+
+describe('a lost WebGL context', () => {
+  test('comes back with the same picture, fog and wire frame kept, and turns again', async () => {
+    const page = await startViewer();
+    const { x, y } = await canvasCentre(page);
+    await page.mouse.click(x, y);
+    await page.keyboard.press('f');
+    await page.keyboard.press('p');
+    await waitFor(async () => near((await shot(page)).rgb(2, 2), kFogBackground), 'fog');
+    const before = await waitForStill(page);
+    // The browser's own extension, taken from outside the program.
+    await page.evaluate(() => new Promise((resolve) => {
+      const canvas = document.querySelector('canvas');
+      canvas.addEventListener('webglcontextlost', resolve, { once: true });
+      window.testLoseContext = canvas.getContext('webgl').getExtension('WEBGL_lose_context');
+      window.testLoseContext.loseContext();
+    }));
+    await waitFor(async () => !samePicture(await shot(page), before), 'the picture to go');
+    // Frames asked for while it is lost: p twice leaves the wire frame on.
+    await page.keyboard.press('p');
+    await page.keyboard.press('p');
+    await page.evaluate(() => window.testLoseContext.restoreContext());
+    await waitFor(async () => samePicture(await shot(page), before), 'the same picture again');
+    await flingLeftOut(page);
+    const moved = await waitForNewPicture(page, before, 'the drag to turn the model');
+    const turned = await waitForNewPicture(page, moved, 'the fling to keep it spinning');
+    assert.ok(near(turned.rgb(2, 2), kFogBackground), `background ${turned.rgb(2, 2)}`);
+    assert.deepEqual(page.consoleLines.filter((l) => l.startsWith('page error')), []);
     await page.close();
   });
 });

@@ -119,24 +119,41 @@ Lighting defaultLighting() {
     return lighting;
 }
 
-std::array<float, 4> litColour(const Lighting& lighting, const Material& m,
-                               const std::array<float, 3>& n) {
-    std::array<float, 3> colour{};
-    for (int c = 0; c < 3; ++c) {
-        colour[c] = m.emission[c] + m.ambient[c] * lighting.sceneAmbient[c];
-    }
+EnabledLights enabledLights(const Lighting& lighting) {
+    EnabledLights enabled;
     for (const LightSource& light : lighting.lights) {
         if (!light.enabled) {
             continue;
         }
-        const auto toLight =
+        LightDirection& direction = enabled.lights[enabled.count++];
+        direction.source = &light;
+        direction.toLight =
             unit({light.eyePosition[0], light.eyePosition[1], light.eyePosition[2]});
-        const float diffuse = std::max(dot3(n, toLight), 0.0f);
+        const auto& l = direction.toLight;
+        direction.half = unit({l[0], l[1], l[2] + 1});
+    }
+    return enabled;
+}
+
+std::array<float, 4> litColour(const Lighting& lighting, const Material& m,
+                               const std::array<float, 3>& n) {
+    return litColour(lighting, enabledLights(lighting), m, n);
+}
+
+std::array<float, 4> litColour(const Lighting& lighting, const EnabledLights& lights,
+                               const Material& m, const std::array<float, 3>& n) {
+    std::array<float, 3> colour{};
+    for (int c = 0; c < 3; ++c) {
+        colour[c] = m.emission[c] + m.ambient[c] * lighting.sceneAmbient[c];
+    }
+    for (int i = 0; i < lights.count; ++i) {
+        const LightDirection& direction = lights.lights[i];
+        const LightSource& light = *direction.source;
+        const float diffuse = std::max(dot3(n, direction.toLight), 0.0f);
         // The viewer is at infinity along +z; no highlight where no diffuse.
         float specular = 0;
         if (diffuse > 0) {
-            const auto half = unit({toLight[0], toLight[1], toLight[2] + 1});
-            specular = std::pow(std::max(dot3(n, half), 0.0f), m.shininess);
+            specular = std::pow(std::max(dot3(n, direction.half), 0.0f), m.shininess);
         }
         for (int c = 0; c < 3; ++c) {
             colour[c] += m.ambient[c] * light.ambient[c] +

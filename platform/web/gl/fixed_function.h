@@ -50,10 +50,26 @@ struct Lighting {
 // The defaults OpenGL gives: light 0 is white, the others dark.
 Lighting defaultLighting();
 
+// What the equation needs of each enabled light, the same for every normal:
+// its unit direction, and the half vector toward a viewer at infinity.
+struct LightDirection {
+    const LightSource* source = nullptr;
+    std::array<float, 3> toLight{};
+    std::array<float, 3> half{};
+};
+struct EnabledLights {
+    std::array<LightDirection, 8> lights;
+    int count = 0;
+};
+EnabledLights enabledLights(const Lighting& lighting);
+
 // The clamped colour of a vertex with eye-space normal n, lit by material m
-// (the caller passes the back material and -n for a back face).
+// (the caller passes the back material and -n for a back face). The second
+// form is for many normals under one set of lights.
 std::array<float, 4> litColour(const Lighting& lighting, const Material& m,
                                const std::array<float, 3>& n);
+std::array<float, 4> litColour(const Lighting& lighting, const EnabledLights& lights,
+                               const Material& m, const std::array<float, 3>& n);
 
 // GL_EXP2: the part of the fragment's colour that fog leaves, for eye
 // distance z.

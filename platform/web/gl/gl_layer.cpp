@@ -83,42 +83,50 @@ struct NormalHash {
     }
 };
 
-LitPair lightNormal(const std::array<float, 9>& normals, const std::array<float, 3>& n) {
-    LitPair pair{};
-    if (!gl.lightingOn) {
-        // No glColor is ever called: the current colour stays white.
-        std::memset(&pair, 255, sizeof pair);
+// The lit colours of one batch, looked up by the normal's bits; the
+// lights' directions are worked out once for the batch.
+class BatchLighting {
+public:
+    BatchLighting()
+        : normals_(normalMatrix(gl.modelview.back())), lights_(enabledLights(gl.lighting)) {}
+
+    const LitPair& of(const std::array<float, 3>& normal) {
+        NormalKey key;
+        std::memcpy(key.bits, normal.data(), sizeof key.bits);
+        auto found = cache_.find(key);
+        if (found == cache_.end()) {
+            found = cache_.emplace(key, light(normal)).first;
+        }
+        return found->second;
+    }
+
+private:
+    LitPair light(const std::array<float, 3>& n) const {
+        LitPair pair{};
+        if (!gl.lightingOn) {
+            // No glColor is ever called: the current colour stays white.
+            std::memset(&pair, 255, sizeof pair);
+            return pair;
+        }
+        const auto& m = normals_;
+        const std::array<float, 3> eye = {m[0] * n[0] + m[1] * n[1] + m[2] * n[2],
+                                          m[3] * n[0] + m[4] * n[1] + m[5] * n[2],
+                                          m[6] * n[0] + m[7] * n[1] + m[8] * n[2]};
+        const Lighting& lighting = gl.lighting;
+        storeColour(pair.front, litColour(lighting, lights_, lighting.front, eye));
+        if (lighting.twoSided) {
+            storeColour(pair.back,
+                        litColour(lighting, lights_, lighting.back, {-eye[0], -eye[1], -eye[2]}));
+        } else {
+            std::memcpy(pair.back, pair.front, sizeof pair.back);
+        }
         return pair;
     }
-    const std::array<float, 3> eye = {normals[0] * n[0] + normals[1] * n[1] + normals[2] * n[2],
-                                      normals[3] * n[0] + normals[4] * n[1] + normals[5] * n[2],
-                                      normals[6] * n[0] + normals[7] * n[1] + normals[8] * n[2]};
-    storeColour(pair.front, litColour(gl.lighting, gl.lighting.front, eye));
-    if (gl.lighting.twoSided) {
-        storeColour(pair.back,
-                    litColour(gl.lighting, gl.lighting.back, {-eye[0], -eye[1], -eye[2]}));
-    } else {
-        std::memcpy(pair.back, pair.front, sizeof pair.back);
-    }
-    return pair;
-}
 
-std::vector<LitPair> lightCorners() {
-    const std::array<float, 9> normals = normalMatrix(gl.modelview.back());
-    std::unordered_map<NormalKey, LitPair, NormalHash> cache;
-    std::vector<LitPair> lit;
-    lit.reserve(gl.corners.size());
-    for (const Corner& corner : gl.corners) {
-        NormalKey key;
-        std::memcpy(key.bits, corner.normal.data(), sizeof key.bits);
-        auto found = cache.find(key);
-        if (found == cache.end()) {
-            found = cache.emplace(key, lightNormal(normals, corner.normal)).first;
-        }
-        lit.push_back(found->second);
-    }
-    return lit;
-}
+    std::array<float, 9> normals_;
+    EnabledLights lights_;
+    std::unordered_map<NormalKey, LitPair, NormalHash> cache_;
+};
 
 LitVertex vertexAt(const std::array<float, 4>& eye, const LitPair& colour) {
     LitVertex v{};
@@ -158,23 +166,39 @@ void appendEdges(const std::array<std::array<float, 4>, 3>& eye, const LitPair* 
     }
 }
 
+// Two corners at one place: the triangle has no area, so filled it gives
+// no fragments. Half the model's records are such (p, r, p) triangles.
+bool withoutArea(const Corner* corners) {
+    auto same = [](const Corner& a, const Corner& b) {
+        return std::memcmp(a.position.data(), b.position.data(), sizeof a.position) == 0;
+    };
+    return same(corners[0], corners[1]) || same(corners[1], corners[2]) ||
+           same(corners[0], corners[2]);
+}
+
 void drawCorners() {
-    const std::vector<LitPair> lit = lightCorners();
+    BatchLighting lighting;
     const Matrix4& modelview = gl.modelview.back();
     gl.vertices.clear();
     const std::size_t triangles = gl.corners.size() / 3;
     for (std::size_t t = 0; t < triangles; ++t) {
+        const Corner* corners = &gl.corners[t * 3];
+        if (!gl.wireFrame && withoutArea(corners)) {
+            continue;
+        }
         std::array<std::array<float, 4>, 3> eye;
+        LitPair lit[3];
         for (int i = 0; i < 3; ++i) {
-            const auto& p = gl.corners[t * 3 + i].position;
+            const auto& p = corners[i].position;
             eye[i] = transformPoint(modelview, {p[0], p[1], p[2], 1});
+            lit[i] = lighting.of(corners[i].normal);
         }
         if (gl.wireFrame) {
-            appendEdges(eye, &lit[t * 3]);
+            appendEdges(eye, lit);
             continue;
         }
         for (int i = 0; i < 3; ++i) {
-            gl.vertices.push_back(vertexAt(eye[i], lit[t * 3 + i]));
+            gl.vertices.push_back(vertexAt(eye[i], lit[i]));
         }
     }
     const DrawState state = {gl.projection.back().data(), gl.depthTest, gl.fogOn, gl.fogDensity,

@@ -63,6 +63,9 @@
       pointerEvent(3, e);
     });
     canvas.addEventListener('contextmenu', (e) => e.preventDefault());
+    // A restored WebGL context is blank: the program owes a picture. Asked
+    // for once the event is over, after the GL layer has set itself up again.
+    canvas.addEventListener('webglcontextrestored', () => setTimeout(() => push({kind: 5})));
     document.title = title;
     document.getElementById('viewer').append(canvas);
   }
