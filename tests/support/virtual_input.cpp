@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tests/support/compositor_process.h"
+
 namespace {
 
 // Argument types for messages with no object arguments.
@@ -104,16 +106,6 @@ int defaultKeymap(std::uint32_t& size) {
     return fd;
 }
 
-// The environment's value for a name, from "NAME=value" entries.
-std::string valueOf(const std::vector<std::string>& environment, const std::string& name) {
-    for (const std::string& entry : environment) {
-        if (entry.rfind(name + "=", 0) == 0) {
-            return entry.substr(name.size() + 1);
-        }
-    }
-    return {};
-}
-
 void destroy(wl_proxy*& proxy, std::uint32_t opcode) {
     if (proxy != nullptr) {
         wl_proxy_marshal_flags(proxy, opcode, nullptr, 1, WL_MARSHAL_FLAG_DESTROY);
@@ -125,8 +117,8 @@ void destroy(wl_proxy*& proxy, std::uint32_t opcode) {
 
 VirtualInput::VirtualInput(const std::vector<std::string>& environment) {
     // libwayland reads the runtime directory from the environment only.
-    setenv("XDG_RUNTIME_DIR", valueOf(environment, "XDG_RUNTIME_DIR").c_str(), 1);
-    display_ = wl_display_connect(valueOf(environment, "WAYLAND_DISPLAY").c_str());
+    setenv("XDG_RUNTIME_DIR", environmentValue(environment, "XDG_RUNTIME_DIR").c_str(), 1);
+    display_ = wl_display_connect(environmentValue(environment, "WAYLAND_DISPLAY").c_str());
     if (display_ == nullptr) {
         return;
     }
