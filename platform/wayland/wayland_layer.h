@@ -106,6 +106,7 @@ struct WaylandLayer {
     wl_keyboard* keyboard = nullptr;
     wl_touch* touch = nullptr;
     std::uint32_t seatName = 0;  // the seat's global
+    bool seatEmpty = false;      // it said it has no devices
     std::vector<WaylandOutput> outputs;
     libdecor* decor = nullptr;
     xkb_context* xkb = nullptr;
@@ -151,9 +152,9 @@ void waylandAwaitFrame(WaylandWindow& window);
 void waylandPictureCommitted(WaylandWindow& window);
 
 // Input: pointer, keyboard and touch listeners on the seat; unbinding
-// releases the seat and its devices, when its global goes.
+// releases its devices, and the seat unless its global was removed.
 void waylandBindSeat(wl_seat* seat);
-void waylandUnbindSeat();
+void waylandUnbindSeat(bool removed);
 // A held key repeats at the compositor's rate: how long until it is due
 // (ms, -1 when no key repeats), and posting it once due.
 int waylandRepeatTimeout();

@@ -15,8 +15,10 @@ struct wl_proxy;
 class VirtualInput {
 public:
     // environment: WAYLAND_DISPLAY=... and XDG_RUNTIME_DIR=..., as the
-    // compositor's clientEnvironment() gives them.
-    explicit VirtualInput(const std::vector<std::string>& environment);
+    // compositor's clientEnvironment() gives them. The devices join the
+    // seat of that name, or the first seat offered when it is empty.
+    explicit VirtualInput(const std::vector<std::string>& environment,
+                          const std::string& seatName = {});
     ~VirtualInput();
     VirtualInput(const VirtualInput&) = delete;
     VirtualInput& operator=(const VirtualInput&) = delete;
@@ -36,7 +38,9 @@ public:
     bool moveTo(int x, int y, int extentWidth, int extentHeight);
     bool leftButton(bool pressed);
 
-    // The globals, for the registry's listener.
+    // The globals, for the registry's and the seats' listeners.
+    void offerSeat(wl_seat* offered);
+    void nameSeat(wl_seat* named, const char* name);
     wl_seat* seat = nullptr;
     wl_proxy* pointerManager = nullptr;
     wl_proxy* keyboardManager = nullptr;
@@ -48,5 +52,6 @@ private:
     wl_registry* registry_ = nullptr;
     wl_proxy* keyboard_ = nullptr;
     wl_proxy* pointer_ = nullptr;
+    std::string seatName_;
     std::uint32_t time_ = 1;
 };
