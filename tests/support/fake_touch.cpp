@@ -3,11 +3,10 @@
 #include <wayland-client.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "fake-input-client.h"
-#include "tests/support/compositor_process.h"
+#include "tests/support/virtual_input.h"
 
 namespace {
 
@@ -28,9 +27,7 @@ const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
 }  // namespace
 
 FakeTouch::FakeTouch(const std::vector<std::string>& environment) {
-    // libwayland reads the runtime directory from the environment only.
-    setenv("XDG_RUNTIME_DIR", environmentValue(environment, "XDG_RUNTIME_DIR").c_str(), 1);
-    display_ = wl_display_connect(environmentValue(environment, "WAYLAND_DISPLAY").c_str());
+    display_ = connectTestClient(environment);
     if (display_ == nullptr) {
         return;
     }
@@ -38,7 +35,7 @@ FakeTouch::FakeTouch(const std::vector<std::string>& environment) {
     wl_registry_add_listener(registry_, &kRegistryListener, this);
     wl_display_roundtrip(display_);
     if (input_ != nullptr) {
-        // KWin drops a device's events until it has asked.
+        // KWin takes events only from a device that has said who it is.
         org_kde_kwin_fake_input_authenticate(input_, "morvane tests", "touch input");
         wl_display_roundtrip(display_);
     }

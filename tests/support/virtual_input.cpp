@@ -124,11 +124,15 @@ void destroy(wl_proxy*& proxy, std::uint32_t opcode) {
 
 }  // namespace
 
-VirtualInput::VirtualInput(const std::vector<std::string>& environment, const std::string& seatName)
-    : seatName_(seatName) {
+wl_display* connectTestClient(const std::vector<std::string>& environment) {
     // libwayland reads the runtime directory from the environment only.
     setenv("XDG_RUNTIME_DIR", environmentValue(environment, "XDG_RUNTIME_DIR").c_str(), 1);
-    display_ = wl_display_connect(environmentValue(environment, "WAYLAND_DISPLAY").c_str());
+    return wl_display_connect(environmentValue(environment, "WAYLAND_DISPLAY").c_str());
+}
+
+VirtualInput::VirtualInput(const std::vector<std::string>& environment, const std::string& seatName)
+    : seatName_(seatName) {
+    display_ = connectTestClient(environment);
     if (display_ == nullptr) {
         return;
     }

@@ -12,6 +12,10 @@ struct wl_registry;
 struct wl_seat;
 struct wl_proxy;
 
+// A test's own client connection to the compositor the environment
+// (WAYLAND_DISPLAY=..., XDG_RUNTIME_DIR=...) names; null when it fails.
+wl_display* connectTestClient(const std::vector<std::string>& environment);
+
 class VirtualInput {
 public:
     // environment: WAYLAND_DISPLAY=... and XDG_RUNTIME_DIR=..., as the
