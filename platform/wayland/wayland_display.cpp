@@ -77,7 +77,6 @@ void describeOutput(WaylandOutput& output) {
     }
 }
 
-// Windows forget it too: a later output's proxy may reuse its address.
 // The seats offered, oldest first. One is bound at a time: the first, or
 // a newer one while the bound seat has no devices (sway makes new seats
 // at run time), or, when the bound one goes, the newest that remains.
@@ -94,15 +93,11 @@ void bindSeat(const SeatGlobal& seat) {
         wl_registry_bind(wl.registry, seat.name, &wl_seat_interface, std::min(seat.version, 5u))));
 }
 
+// Windows and boxes forget it too: a later output's proxy may reuse its address.
 void forgetOutput(std::uint32_t name) {
     for (WaylandOutput& output : wl.outputs) {
         if (output.name == name && output.output != nullptr) {
-            for (auto& record : core.windows) {
-                WaylandWindow* window = waylandWindowOf(*record);
-                if (window != nullptr) {
-                    std::erase(window->entered, output.output);
-                }
-            }
+            waylandForgetOutput(output.output);
             if (output.xdgOutput != nullptr) {
                 zxdg_output_v1_destroy(output.xdgOutput);
             }

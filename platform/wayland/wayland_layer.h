@@ -42,6 +42,27 @@ struct WaylandOutput {
 // logical size, which a fractional scale makes other than the integer one.
 double waylandOutputFactor(const WaylandOutput& output);
 
+// What decides the scale a surface is shown at: the outputs it is on, and
+// the compositor's preferred scale where it tells one. Windows and message
+// boxes keep one each, in place until it is stopped; a change calls back
+// with the owner.
+struct ScaleWatch {
+    std::vector<wl_output*> entered;
+    int preferred120 = 0;  // wp_fractional_scale_v1's scale x 120; 0 = not told
+    wp_fractional_scale_v1* fractional = nullptr;
+    void (*changed)(void* owner) = nullptr;
+    void* owner = nullptr;
+};
+
+// How a buffer of a fixed size in device pixels is shown: at an integer
+// factor by its buffer scale; at a fractional one at buffer scale 1,
+// through a viewport's destination.
+struct BufferScale {
+    int scale = 1;
+    double factor = 1;  // device pixels per logical pixel
+    bool operator==(const BufferScale&) const = default;
+};
+
 // A wl_shm buffer of xRGB pixels.
 struct ShmBuffer {
     wl_buffer* buffer = nullptr;
@@ -66,12 +87,10 @@ struct WaylandWindow : NativeWindow {
     ShmBuffer margin;
     wl_egl_window* eglWindow = nullptr;
     EGLSurface eglSurface = EGL_NO_SURFACE;
-    int scale = 1;         // the buffers' scale
-    double factor = 1;     // device pixels per logical pixel
-    int preferred120 = 0;  // wp_fractional_scale_v1's scale x 120; 0 = not told
-    wp_fractional_scale_v1* fractionalScale = nullptr;
-    std::vector<wl_output*> entered;  // the outputs the window is on
-    int drawWidth = 0;                // the drawable, device pixels
+    int scale = 1;      // the buffers' scale
+    double factor = 1;  // device pixels per logical pixel
+    ScaleWatch scaleWatch;
+    int drawWidth = 0;  // the drawable, device pixels
     int drawHeight = 0;
     int pictureWidth = 0;  // the drawable, logical pixels
     int pictureHeight = 0;
@@ -108,6 +127,7 @@ struct WaylandLayer {
     std::uint32_t seatName = 0;  // the seat's global
     bool seatEmpty = false;      // it said it has no devices
     std::vector<WaylandOutput> outputs;
+    std::vector<ScaleWatch*> scaleWatches;  // of live windows and boxes
     libdecor* decor = nullptr;
     xkb_context* xkb = nullptr;
     xkb_keymap* keymap = nullptr;
@@ -139,8 +159,22 @@ int waylandScale();
 
 // Windows. The Wayland side of a window; null before it is made.
 WaylandWindow* waylandWindowOf(const WindowRecord& record);
-// An output's scale or size changed: windows on it take their new size.
+
+// Scales. The surface tells which outputs it is on, and the compositor its
+// preferred scale where it can and the surface has a viewport to take it.
+void waylandWatchScale(ScaleWatch& watch, wl_surface* surface, bool fractional,
+                       void (*changed)(void* owner), void* owner);
+void waylandUnwatchScale(ScaleWatch& watch);
+// An output's scale or size changed, or it went: every watch hears it.
 void waylandOutputsChanged();
+void waylandForgetOutput(const wl_output* output);
+// Device pixels per logical pixel for the surface: the compositor's
+// preferred scale where it tells one, else the largest of its outputs'
+// (the first output's before it is on any).
+double waylandWantedFactor(const ScaleWatch& watch);
+BufferScale waylandBufferScale(double factor, bool viewport);
+// A length in device pixels at that scale, in logical pixels (at least 1).
+int waylandLogicalLength(int devicePixels, const BufferScale& scale);
 WindowRecord* waylandRecordOf(wl_surface* surface);  // parent or GL surface
 // Frame callbacks on a window's GL surface.
 void waylandAskForFrame(WaylandWindow& window);
@@ -155,6 +189,10 @@ void waylandPictureCommitted(WaylandWindow& window);
 // releases its devices, and the seat unless its global was removed.
 void waylandBindSeat(wl_seat* seat);
 void waylandUnbindSeat(bool removed);
+// The keyboard: a new wl_keyboard from the seat, and what is forgotten
+// when it goes (its focus, the repeat).
+void waylandTakeKeyboard(wl_seat* seat);
+void waylandForgetKeyboard();
 // A held key repeats at the compositor's rate: how long until it is due
 // (ms, -1 when no key repeats), and posting it once due.
 int waylandRepeatTimeout();
@@ -163,10 +201,14 @@ void waylandPostDueRepeat();
 struct BoxInput {
     wl_surface* surface = nullptr;
     void* data = nullptr;  // the box
-    int scale = 1;
+    double factor = 1;     // device pixels per logical pixel
     void (*pointer)(BoxInput& box, int x, int y, bool pressed, bool released);
     void (*key)(BoxInput& box, xkb_keysym_t keysym);
 };
+
+inline bool waylandOnBox(wl_surface* surface) {
+    return wl.box != nullptr && surface != nullptr && wl.box->surface == surface;
+}
 
 // Buffers.
 bool waylandMakeBuffer(ShmBuffer& buffer, int width, int height);

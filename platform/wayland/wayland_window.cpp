@@ -8,7 +8,8 @@
 //
 // The drawable keeps its size in device pixels when the scale changes (the
 // user's setting, another output): its logical size follows, at a
-// fractional scale through a viewport's destination.
+// fractional scale through a viewport's destination. Which scale, and the
+// sizes at it, come from wayland_scale.cpp.
 //
 // Depends on: libwayland-client (wl_subcompositor, wl_shm, wp_viewporter,
 // wp_fractional_scale_v1 where offered), libdecor.
@@ -20,7 +21,6 @@
 #include <chrono>
 #include <cmath>
 
-#include "fractional-scale-v1-client.h"
 #include "platform/wayland/wayland_layer.h"
 #include "platform/wayland/wayland_placement.h"
 #include "viewporter-client.h"
@@ -192,56 +192,22 @@ bool starvedNow(WaylandWindow& window) {
     return window.starved;
 }
 
-bool entered(const WaylandWindow& window, const wl_output* output) {
-    return std::find(window.entered.begin(), window.entered.end(), output) != window.entered.end();
-}
-
-// Device pixels per logical pixel for the window: the compositor's
-// preferred scale where it tells one, else the largest of its outputs'
-// (the first output's before it is on any).
-double wantedFactor(const WaylandWindow& window) {
-    if (window.preferred120 > 0) {
-        return window.preferred120 / 120.0;
-    }
-    double factor = 0;
-    for (const WaylandOutput& output : wl.outputs) {
-        if (output.output != nullptr && entered(window, output.output)) {
-            factor = std::max(factor, waylandOutputFactor(output));
-        }
-    }
-    const WaylandOutput* first = waylandFirstOutput();
-    if (factor <= 0) {
-        factor = first != nullptr ? waylandOutputFactor(*first) : 1;
-    }
-    return std::max(factor, 1.0 / 120);
-}
-
-// The drawable stays the record's size in device pixels. At an integer
-// scale the buffers carry it; at a fractional one they are at scale 1 and
-// the viewport's destination gives the logical size.
+// The drawable stays the record's size in device pixels, rounded down to
+// the buffer scale.
 void sizeDrawable(const WindowRecord& record, WaylandWindow& window, double factor) {
-    const bool integer = std::abs(factor - std::round(factor)) < 1e-6;
-    if (integer || window.viewport == nullptr) {
-        window.scale = std::max(1, static_cast<int>(std::ceil(factor - 1e-6)));
-        window.factor = window.scale;
-        window.drawWidth = roundedToScale(record.width, window.scale);
-        window.drawHeight = roundedToScale(record.height, window.scale);
-        window.pictureWidth = window.drawWidth / window.scale;
-        window.pictureHeight = window.drawHeight / window.scale;
-        return;
-    }
-    window.scale = 1;
-    window.factor = factor;
-    window.drawWidth = std::max(record.width, 1);
-    window.drawHeight = std::max(record.height, 1);
-    window.pictureWidth = std::max(1, static_cast<int>(std::lround(window.drawWidth / factor)));
-    window.pictureHeight = std::max(1, static_cast<int>(std::lround(window.drawHeight / factor)));
+    const BufferScale scale = waylandBufferScale(factor, window.viewport != nullptr);
+    window.scale = scale.scale;
+    window.factor = scale.factor;
+    window.drawWidth = roundedToScale(record.width, scale.scale);
+    window.drawHeight = roundedToScale(record.height, scale.scale);
+    window.pictureWidth = waylandLogicalLength(window.drawWidth, scale);
+    window.pictureHeight = waylandLogicalLength(window.drawHeight, scale);
 }
 
 // A new scale: the drawable keeps its device size, the window takes the
 // logical size that gives it, unasked, as the client of a fixed size.
 void followScale(WindowRecord& record, WaylandWindow& window) {
-    const double factor = wantedFactor(window);
+    const double factor = waylandWantedFactor(window.scaleWatch);
     const int oldScale = window.scale;
     const double oldFactor = window.factor;
     const int oldWidth = window.drawWidth;
@@ -268,45 +234,11 @@ void followScale(WindowRecord& record, WaylandWindow& window) {
     record.invalid = true;
 }
 
-void onSurfaceEnter(void* data, wl_surface*, wl_output* output) {
-    auto* record = static_cast<WindowRecord*>(data);
-    WaylandWindow* window = waylandWindowOf(*record);
-    if (window != nullptr && !entered(*window, output)) {
-        window->entered.push_back(output);
-        followScale(*record, *window);
-    }
-}
-
-void onSurfaceLeave(void* data, wl_surface*, wl_output* output) {
-    auto* record = static_cast<WindowRecord*>(data);
-    WaylandWindow* window = waylandWindowOf(*record);
+void onScaleChanged(void* owner) {
+    auto& record = *static_cast<WindowRecord*>(owner);
+    WaylandWindow* window = record.alive ? waylandWindowOf(record) : nullptr;
     if (window != nullptr) {
-        std::erase(window->entered, output);
-        followScale(*record, *window);
-    }
-}
-
-const wl_surface_listener kSurfaceListener = {.enter = onSurfaceEnter, .leave = onSurfaceLeave};
-
-void onPreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
-    auto* record = static_cast<WindowRecord*>(data);
-    WaylandWindow* window = waylandWindowOf(*record);
-    if (window != nullptr) {
-        window->preferred120 = static_cast<int>(scale);
-        followScale(*record, *window);
-    }
-}
-
-const wp_fractional_scale_v1_listener kFractionalListener = {.preferred_scale = onPreferredScale};
-
-// The parent surface tells which outputs the window is on, and the
-// compositor its preferred scale where it can.
-void watchScale(WindowRecord& record, WaylandWindow& window) {
-    wl_surface_add_listener(window.surface, &kSurfaceListener, &record);
-    if (wl.fractionalScales != nullptr && window.viewport != nullptr) {
-        window.fractionalScale = wp_fractional_scale_manager_v1_get_fractional_scale(
-            wl.fractionalScales, window.surface);
-        wp_fractional_scale_v1_add_listener(window.fractionalScale, &kFractionalListener, &record);
+        followScale(record, *window);
     }
 }
 
@@ -331,9 +263,7 @@ WaylandWindow::~WaylandWindow() {
     if (viewport != nullptr) {
         wp_viewport_destroy(viewport);
     }
-    if (fractionalScale != nullptr) {
-        wp_fractional_scale_v1_destroy(fractionalScale);
-    }
+    waylandUnwatchScale(scaleWatch);
     if (subsurface != nullptr) {
         wl_subsurface_destroy(subsurface);
     }
@@ -351,15 +281,6 @@ WaylandWindow::~WaylandWindow() {
 
 WaylandWindow* waylandWindowOf(const WindowRecord& record) {
     return coreNativeOf<WaylandWindow>(record, waylandBackend);
-}
-
-void waylandOutputsChanged() {
-    for (auto& record : core.windows) {
-        WaylandWindow* window = record->alive ? waylandWindowOf(*record) : nullptr;
-        if (window != nullptr) {
-            followScale(*record, *window);
-        }
-    }
 }
 
 WindowRecord* waylandRecordOf(wl_surface* surface) {
@@ -448,9 +369,11 @@ bool waylandCreateWindow(WindowRecord& record, int pixelFormat) {
         if (wl.viewporter != nullptr) {
             window->viewport = wp_viewporter_get_viewport(wl.viewporter, window->glSurface);
         }
-        sizeDrawable(record, *window, wantedFactor(*window));
+        sizeDrawable(record, *window, waylandWantedFactor(window->scaleWatch));
         wl_surface_set_buffer_scale(window->glSurface, window->scale);
-        watchScale(record, *window);
+        // The parent tells the scale: the GL surface is on the same outputs.
+        waylandWatchScale(window->scaleWatch, window->surface, window->viewport != nullptr,
+                          onScaleChanged, &record);
         // The whole drawable takes input, the margin too: both are ours.
         record.native = std::move(made);
     }

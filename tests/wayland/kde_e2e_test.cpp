@@ -1,7 +1,8 @@
 // The viewer on KWin (nested in a private Xvfb) at output scales 1, 1.25
-// and 1.5. KWin offers wp_fractional_scale_v1: at each scale the window is
-// 0.8 of the output's device height and drawn one drawable pixel per
-// device pixel. The Xvfb's root window shows KWin's output.
+// and 1.5. KWin offers wp_fractional_scale_v1: at each scale the notice's
+// text and the window are drawn one buffer pixel per device pixel, and the
+// window is 0.8 of the output's device height. The Xvfb's root window
+// shows KWin's output.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
@@ -10,10 +11,12 @@
 #include <optional>
 #include <string>
 
+#include "app/shell.h"
 #include "tests/support/image_file.h"
 #include "tests/support/kwin_server.h"
 #include "tests/support/program_process.h"
 #include "tests/support/screenshot.h"
+#include "tests/support/text_match.h"
 #include "tests/support/wait_for.h"
 #include "tests/support/x_connection.h"
 #include "tests/support/xtest_input.h"
@@ -85,6 +88,16 @@ protected:
 TEST_P(KdeViewer, TheWindowIsEightTenthsOfTheDeviceHeightAndDrawnOneToOne) {
     const std::string name = "scale-" + std::to_string(static_cast<int>(GetParam() * 100));
     ASSERT_TRUE(waitForArea(kBoxFace, 8)) << program_.stderrText() << keep(name + "-no-notice");
+    // The notice, laid out at 96 dpi times the scale, shows pixel for pixel.
+    const auto text = drawDialogTextPattern(kUsageNotice, 96 * GetParam(), kBoxInk, kBoxFace);
+    ASSERT_TRUE(text) << "no sans-serif font from fontconfig";
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const auto picture = output();
+            return picture && findExactly(*picture, text->image).size() == 1;
+        },
+        10s, 100ms))
+        << "the notice's text is not drawn 1 : 1" << keep(name + "-notice");
     tapKey(x_.get(), XK_Return);
     const auto viewer = waitForArea(kViewerBackground, 40);
     ASSERT_TRUE(viewer) << program_.stderrText() << keep(name + "-no-viewer");

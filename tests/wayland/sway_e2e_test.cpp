@@ -1,17 +1,21 @@
 // The viewer on sway (headless, pixman) with the test's own virtual pointer
 // and keyboard: devices unplugged and plugged again while it runs, and the
-// output's scale changed under it. grim shows the output in device pixels.
+// output's scale changed under it and under the notice. grim shows the
+// output in device pixels.
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/shell.h"
 #include "tests/support/image_file.h"
 #include "tests/support/picture_waits.h"
 #include "tests/support/program_process.h"
 #include "tests/support/sway_server.h"
+#include "tests/support/text_match.h"
 #include "tests/support/virtual_input.h"
 #include "tests/support/wait_for.h"
 #include "tests/wayland/viewer_area.h"
@@ -70,6 +74,22 @@ protected:
         const RgbImage output = sway_.screenshot();
         const std::string path = "sway-" + name + ".png";
         return !output.empty() && savePng(output, path) ? " (kept " + path + ")" : "";
+    }
+
+    // Where the line is drawn exactly as the box drew it, and the box
+    // around it; nullopt until both show.
+    struct BoxSeen {
+        Area box;
+        PixelSpot line;
+    };
+    std::optional<BoxSeen> boxNow(const TextPattern& line) {
+        const RgbImage output = sway_.screenshot();
+        const auto box = output.empty() ? std::nullopt : filledCorners(output, kBoxFace, 8);
+        const auto spots = box ? findExactly(output, line.image) : std::vector<PixelSpot>{};
+        if (spots.size() != 1) {
+            return std::nullopt;
+        }
+        return BoxSeen{*box, spots[0]};
     }
 
     SwayServer sway_{kDeviceWidth, kDeviceHeight};
@@ -161,6 +181,56 @@ TEST_F(SwayViewer, TheWindowKeepsItsDeviceSizeAcrossScaleChanges) {
                            << keep("scale-" + std::to_string(scale) + "-crisp");
     }
     EXPECT_TRUE(program_->running()) << program_->stderrText();
+}
+
+// The output's scale changed to 2 under the notice: the box keeps its
+// size in device pixels and its text, drawn at 96 dpi, shows pixel for
+// pixel as before, not doubled; a click on OK, in the new logical
+// coordinates, dismisses it.
+TEST_F(SwayViewer, TheNoticeKeepsItsDevicePixelsAcrossAScaleChange) {
+    const auto text = drawDialogTextPattern(kUsageNotice, 96, kBoxInk, kBoxFace);
+    const auto ok = drawDialogTextPattern("OK", 96, kBoxInk, kBoxFace);
+    ASSERT_TRUE(text && ok) << "no sans-serif font from fontconfig";
+    const auto before = waitForValue([&] { return boxNow(*text); }, 30s, 100ms);
+    ASSERT_TRUE(before) << program_->stderrText() << keep("box-scale-1");
+
+    sway_.message("output HEADLESS-1 scale 2");
+    // sway keeps a floating window's logical place, which may now be near
+    // the output's far corner: centred, all of the box shows.
+    const auto centred = [&] {
+        sway_.message("'[app_id=morvane] move position center'");
+        return sway_.screenshot();
+    };
+    const auto after = waitForValue(
+        [&]() -> std::optional<BoxSeen> {
+            centred();
+            const auto now = boxNow(*text);
+            return now && std::abs(now->box.width - before->box.width) <= 1 &&
+                           std::abs(now->box.height - before->box.height) <= 1
+                       ? now
+                       : std::nullopt;
+        },
+        20s, 100ms);
+    const RgbImage last = centred();
+    const auto lastBox = last.empty() ? std::nullopt : filledCorners(last, kBoxFace, 8);
+    ASSERT_TRUE(after) << "at scale 2 the notice, " << before->box.width << " x "
+                       << before->box.height << " at 1, is "
+                       << (lastBox ? std::to_string(lastBox->width) + " x " +
+                                         std::to_string(lastBox->height)
+                                   : std::string("not found"))
+                       << (findExactly(last, text->image).empty() ? ", its text not as drawn" : "")
+                       << keep("box-scale-2");
+    // The line keeps its place in the box, to the pixel.
+    EXPECT_EQ(after->line.x - after->box.x, before->line.x - before->box.x);
+    EXPECT_EQ(after->line.y - after->box.y, before->line.y - before->box.y);
+
+    const auto okSpots = findExactly(sway_.screenshot(), ok->image);
+    ASSERT_EQ(okSpots.size(), 1u) << keep("box-scale-2-button");
+    ASSERT_TRUE(
+        pointAt(okSpots[0].x + ok->image.width / 2, okSpots[0].y + ok->image.height / 2, 2));
+    ASSERT_TRUE(input_.leftButton(true) && input_.leftButton(false));
+    EXPECT_TRUE(waitFor([&] { return viewerNow().has_value(); }, 20s, 100ms))
+        << "a click on OK at scale 2 did not dismiss the notice" << keep("box-scale-2-click");
 }
 
 }  // namespace

@@ -18,8 +18,9 @@
 // may be partly under the panel.
 constexpr int kWestonPanelHeight = 32;
 
-// The notice's face and the viewer's clear colour, as drawn.
+// The notice's face and ink, and the viewer's clear colour, as drawn.
 constexpr Rgb kBoxFace{236, 236, 236};
+constexpr Rgb kBoxInk{0, 0, 0};
 constexpr Rgb kViewerBackground{38, 38, 38};
 
 struct Area {
