@@ -27,13 +27,7 @@ const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
 }  // namespace
 
 FakeTouch::FakeTouch(const std::vector<std::string>& environment) {
-    display_ = connectTestClient(environment);
-    if (display_ == nullptr) {
-        return;
-    }
-    registry_ = wl_display_get_registry(display_);
-    wl_registry_add_listener(registry_, &kRegistryListener, this);
-    wl_display_roundtrip(display_);
+    display_ = connectTestClient(environment, kRegistryListener, this);
     if (input_ != nullptr) {
         // KWin takes events only from a device that has said who it is.
         org_kde_kwin_fake_input_authenticate(input_, "morvane tests", "touch input");

@@ -39,6 +39,5 @@ private:
     bool frame();
 
     wl_display* display_ = nullptr;
-    wl_registry* registry_ = nullptr;
     org_kde_kwin_fake_input* input_ = nullptr;
 };

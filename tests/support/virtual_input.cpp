@@ -124,23 +124,25 @@ void destroy(wl_proxy*& proxy, std::uint32_t opcode) {
 
 }  // namespace
 
-wl_display* connectTestClient(const std::vector<std::string>& environment) {
+wl_display* connectTestClient(const std::vector<std::string>& environment,
+                              const wl_registry_listener& listener, void* data) {
     // libwayland reads the runtime directory from the environment only.
     setenv("XDG_RUNTIME_DIR", environmentValue(environment, "XDG_RUNTIME_DIR").c_str(), 1);
-    return wl_display_connect(environmentValue(environment, "WAYLAND_DISPLAY").c_str());
+    wl_display* display =
+        wl_display_connect(environmentValue(environment, "WAYLAND_DISPLAY").c_str());
+    if (display != nullptr) {
+        wl_registry_add_listener(wl_display_get_registry(display), &listener, data);
+        wl_display_roundtrip(display);
+    }
+    return display;
 }
 
 VirtualInput::VirtualInput(const std::vector<std::string>& environment, const std::string& seatName)
     : seatName_(seatName) {
-    display_ = connectTestClient(environment);
-    if (display_ == nullptr) {
-        return;
+    display_ = connectTestClient(environment, kRegistryListener, this);
+    if (display_ != nullptr) {
+        wl_display_roundtrip(display_);  // the seats' names
     }
-    registry_ = wl_display_get_registry(display_);
-    wl_registry_add_listener(registry_, &kRegistryListener, this);
-    // Globals, then the seats' names.
-    wl_display_roundtrip(display_);
-    wl_display_roundtrip(display_);
 }
 
 void VirtualInput::offerSeat(wl_seat* offered) {

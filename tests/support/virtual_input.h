@@ -8,13 +8,15 @@
 #include <vector>
 
 struct wl_display;
-struct wl_registry;
+struct wl_registry_listener;
 struct wl_seat;
 struct wl_proxy;
 
 // A test's own client connection to the compositor the environment
-// (WAYLAND_DISPLAY=..., XDG_RUNTIME_DIR=...) names; null when it fails.
-wl_display* connectTestClient(const std::vector<std::string>& environment);
+// (WAYLAND_DISPLAY=..., XDG_RUNTIME_DIR=...) names, once the listener has
+// been offered its globals; null when it fails.
+wl_display* connectTestClient(const std::vector<std::string>& environment,
+                              const wl_registry_listener& listener, void* data);
 
 class VirtualInput {
 public:
@@ -53,7 +55,6 @@ private:
     bool sync();
 
     wl_display* display_ = nullptr;
-    wl_registry* registry_ = nullptr;
     wl_proxy* keyboard_ = nullptr;
     wl_proxy* pointer_ = nullptr;
     std::string seatName_;
