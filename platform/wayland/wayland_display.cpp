@@ -6,8 +6,9 @@
 // a held key's next repeat.
 // Cannot: survive a lost compositor; that is one line on stderr and
 // status 1. Outputs that come later than the first round trips are used
-// for scale only; one that goes is forgotten. A seat that goes takes its
-// devices with it, and one that comes later is bound.
+// for scale only; one that goes is forgotten. One seat is used at a time:
+// a seat that goes takes its devices with it and another one is bound, and
+// one that comes later is bound while the one in use has no devices.
 #include <poll.h>
 #include <unistd.h>
 
@@ -76,6 +77,22 @@ void describeOutput(WaylandOutput& output) {
     }
 }
 
+// The seats offered, oldest first. One is bound at a time: the first, or
+// a newer one while the bound seat has no devices (sway makes new seats
+// at run time), or, when the bound one goes, the newest that remains.
+struct SeatGlobal {
+    std::uint32_t name;
+    std::uint32_t version;
+};
+std::vector<SeatGlobal> seatGlobals;
+
+void bindSeat(const SeatGlobal& seat) {
+    waylandUnbindSeat(false);
+    wl.seatName = seat.name;
+    waylandBindSeat(static_cast<wl_seat*>(
+        wl_registry_bind(wl.registry, seat.name, &wl_seat_interface, std::min(seat.version, 5u))));
+}
+
 // Windows and boxes forget it too: a later output's proxy may reuse its address.
 void forgetOutput(std::uint32_t name) {
     for (WaylandOutput& output : wl.outputs) {
@@ -117,10 +134,11 @@ void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
         for (WaylandOutput& output : wl.outputs) {
             describeOutput(output);
         }
-    } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && wl.seat == nullptr) {
-        wl.seatName = name;
-        waylandBindSeat(static_cast<wl_seat*>(
-            wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, 5u))));
+    } else if (std::strcmp(interface, wl_seat_interface.name) == 0) {
+        seatGlobals.push_back({name, version});
+        if (wl.seat == nullptr || wl.seatEmpty) {
+            bindSeat(seatGlobals.back());
+        }
     } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
         // Reserved up front: listeners keep pointers into the vector.
         wl.outputs.reserve(16);
@@ -136,8 +154,12 @@ void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
 }
 
 void onGlobalRemove(void*, wl_registry*, uint32_t name) {
+    std::erase_if(seatGlobals, [&](const SeatGlobal& seat) { return seat.name == name; });
     if (wl.seat != nullptr && name == wl.seatName) {
-        waylandUnbindSeat();
+        waylandUnbindSeat(true);
+        if (!seatGlobals.empty()) {
+            bindSeat(seatGlobals.back());
+        }
     }
     forgetOutput(name);
 }

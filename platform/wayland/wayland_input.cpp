@@ -288,6 +288,7 @@ void onCapabilities(void*, wl_seat* seat, uint32_t capabilities) {
     const bool pointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
     const bool keyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
     const bool touch = (capabilities & WL_SEAT_CAPABILITY_TOUCH) != 0;
+    wl.seatEmpty = !pointer && !keyboard && !touch;
     if (!pointer) {
         dropPointer();
     } else if (wl.pointer == nullptr) {
@@ -313,18 +314,26 @@ const wl_seat_listener kSeatListener = {.capabilities = onCapabilities, .name = 
 
 }  // namespace
 
-void waylandUnbindSeat() {
+void waylandUnbindSeat(bool removed) {
     if (wl.seat == nullptr) {
         return;
     }
     dropPointer();
     dropKeyboard();
     dropTouch();
+    if (removed) {
+        // Only forgotten: wlroots 0.15 destroys a removed seat's object
+        // itself, and a release would then be a protocol error.
+        wl_seat_destroy(wl.seat);
+        wl.seat = nullptr;
+        return;
+    }
     release(wl.seat, wl_seat_release, wl_seat_destroy, WL_SEAT_RELEASE_SINCE_VERSION);
 }
 
 void waylandBindSeat(wl_seat* seat) {
     wl.seat = seat;
+    wl.seatEmpty = false;  // until it says
     if (wl.xkb == nullptr) {
         wl.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     }

@@ -125,6 +125,7 @@ struct WaylandLayer {
     wl_keyboard* keyboard = nullptr;
     wl_touch* touch = nullptr;
     std::uint32_t seatName = 0;  // the seat's global
+    bool seatEmpty = false;      // it said it has no devices
     std::vector<WaylandOutput> outputs;
     std::vector<ScaleWatch*> scaleWatches;  // of live windows and boxes
     libdecor* decor = nullptr;
@@ -185,9 +186,9 @@ void waylandAwaitFrame(WaylandWindow& window);
 void waylandPictureCommitted(WaylandWindow& window);
 
 // Input: pointer, keyboard and touch listeners on the seat; unbinding
-// releases the seat and its devices, when its global goes.
+// releases its devices, and the seat unless its global was removed.
 void waylandBindSeat(wl_seat* seat);
-void waylandUnbindSeat();
+void waylandUnbindSeat(bool removed);
 // The keyboard: a new wl_keyboard from the seat, and what is forgotten
 // when it goes (its focus, the repeat).
 void waylandTakeKeyboard(wl_seat* seat);

@@ -44,6 +44,15 @@ std::vector<std::string> compositorClientEnvironment(const std::string& socket,
     return {"WAYLAND_DISPLAY=" + socket, "XDG_RUNTIME_DIR=" + runtimeDir};
 }
 
+std::string environmentValue(const std::vector<std::string>& environment, const std::string& name) {
+    for (const std::string& entry : environment) {
+        if (entry.rfind(name + "=", 0) == 0) {
+            return entry.substr(name.size() + 1);
+        }
+    }
+    return {};
+}
+
 void endCompositor(pid_t pid, const std::string& runtimeDir) {
     if (pid > 0) {
         kill(pid, SIGTERM);

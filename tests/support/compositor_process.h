@@ -17,5 +17,7 @@ std::string makeRuntimeDir(const std::string& prefix);
 // WAYLAND_DISPLAY=... and XDG_RUNTIME_DIR=...
 std::vector<std::string> compositorClientEnvironment(const std::string& socket,
                                                      const std::string& runtimeDir);
+// The value for a name among "NAME=value" entries; "" when absent.
+std::string environmentValue(const std::vector<std::string>& environment, const std::string& name);
 // SIGTERM, then SIGKILL if it has not ended within seconds; the directory goes.
 void endCompositor(pid_t pid, const std::string& runtimeDir);

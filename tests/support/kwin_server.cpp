@@ -14,7 +14,8 @@
 #include "tests/support/program_process.h"
 #include "tests/support/wait_for.h"
 
-KwinServer::KwinServer(const std::string& xDisplay, int width, int height, double scale) {
+KwinServer::KwinServer(const std::string& xDisplay, int width, int height, double scale,
+                       bool trustAll) {
     runtimeDir_ = makeRuntimeDir("morvane-kwin");
     if (runtimeDir_.empty()) {
         return;
@@ -35,6 +36,9 @@ KwinServer::KwinServer(const std::string& xDisplay, int width, int height, doubl
         socket};
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtimeDir_, "PATH=/usr/bin:/bin",
                                     "DISPLAY=" + xDisplay, "HOME=" + runtimeDir_};
+    if (trustAll) {
+        env.push_back("KWIN_WAYLAND_NO_PERMISSION_CHECKS=1");
+    }
     pid_ = startCompositor(args, env);
     const std::string path = runtimeDir_ + "/" + socket;
     if (pid_ > 0 &&

@@ -12,7 +12,10 @@
 class KwinServer {
 public:
     // width, height: the output's logical size; scale may be fractional.
-    KwinServer(const std::string& xDisplay, int width, int height, double scale);
+    // trustAll: every client may use the protocols KWin keeps for trusted
+    // ones, fake input among them.
+    KwinServer(const std::string& xDisplay, int width, int height, double scale,
+               bool trustAll = false);
     ~KwinServer();
     KwinServer(const KwinServer&) = delete;
     KwinServer& operator=(const KwinServer&) = delete;

@@ -10,8 +10,9 @@
 
 class MutterServer {
 public:
-    // One output of this size in pixels, at scale 1.
-    MutterServer(const std::string& xDisplay, int width, int height);
+    // One output of this size in device pixels, at this scale; a
+    // fractional one turns on mutter's experimental fractional scaling.
+    MutterServer(const std::string& xDisplay, int width, int height, double scale = 1);
     ~MutterServer();
     MutterServer(const MutterServer&) = delete;
     MutterServer& operator=(const MutterServer&) = delete;

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tests/support/compositor_process.h"
+
 namespace {
 
 // Argument types for messages with no object arguments.
@@ -63,11 +65,12 @@ const wl_message keyboardRequests[] = {
 const wl_interface virtualKeyboard = {"zwp_virtual_keyboard_v1", 1, 4,
                                       keyboardRequests,          0, nullptr};
 
-void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
+void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
+              uint32_t version) {
     auto* input = static_cast<VirtualInput*>(data);
-    if (std::strcmp(interface, wl_seat_interface.name) == 0 && input->seat == nullptr) {
-        input->seat =
-            static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+    if (std::strcmp(interface, wl_seat_interface.name) == 0 && version >= 2) {
+        input->offerSeat(
+            static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 2)));
     } else if (std::strcmp(interface, pointerManagerInterface.name) == 0) {
         input->pointerManager =
             static_cast<wl_proxy*>(wl_registry_bind(registry, name, &pointerManagerInterface, 1));
@@ -80,6 +83,14 @@ void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
 void onGlobalRemove(void*, wl_registry*, uint32_t) {}
 
 const wl_registry_listener kRegistryListener = {onGlobal, onGlobalRemove};
+
+void onSeatCapabilities(void*, wl_seat*, uint32_t) {}
+
+void onSeatName(void* data, wl_seat* seat, const char* name) {
+    static_cast<VirtualInput*>(data)->nameSeat(seat, name);
+}
+
+const wl_seat_listener kSeatListener = {onSeatCapabilities, onSeatName};
 
 // xkbcommon's default keymap (us) as text in a sealed memfd.
 int defaultKeymap(std::uint32_t& size) {
@@ -104,16 +115,6 @@ int defaultKeymap(std::uint32_t& size) {
     return fd;
 }
 
-// The environment's value for a name, from "NAME=value" entries.
-std::string valueOf(const std::vector<std::string>& environment, const std::string& name) {
-    for (const std::string& entry : environment) {
-        if (entry.rfind(name + "=", 0) == 0) {
-            return entry.substr(name.size() + 1);
-        }
-    }
-    return {};
-}
-
 void destroy(wl_proxy*& proxy, std::uint32_t opcode) {
     if (proxy != nullptr) {
         wl_proxy_marshal_flags(proxy, opcode, nullptr, 1, WL_MARSHAL_FLAG_DESTROY);
@@ -123,16 +124,39 @@ void destroy(wl_proxy*& proxy, std::uint32_t opcode) {
 
 }  // namespace
 
-VirtualInput::VirtualInput(const std::vector<std::string>& environment) {
+wl_display* connectTestClient(const std::vector<std::string>& environment,
+                              const wl_registry_listener& listener, void* data) {
     // libwayland reads the runtime directory from the environment only.
-    setenv("XDG_RUNTIME_DIR", valueOf(environment, "XDG_RUNTIME_DIR").c_str(), 1);
-    display_ = wl_display_connect(valueOf(environment, "WAYLAND_DISPLAY").c_str());
-    if (display_ == nullptr) {
+    setenv("XDG_RUNTIME_DIR", environmentValue(environment, "XDG_RUNTIME_DIR").c_str(), 1);
+    wl_display* display =
+        wl_display_connect(environmentValue(environment, "WAYLAND_DISPLAY").c_str());
+    if (display != nullptr) {
+        wl_registry_add_listener(wl_display_get_registry(display), &listener, data);
+        wl_display_roundtrip(display);
+    }
+    return display;
+}
+
+VirtualInput::VirtualInput(const std::vector<std::string>& environment, const std::string& seatName)
+    : seatName_(seatName) {
+    display_ = connectTestClient(environment, kRegistryListener, this);
+    if (display_ != nullptr) {
+        wl_display_roundtrip(display_);  // the seats' names
+    }
+}
+
+void VirtualInput::offerSeat(wl_seat* offered) {
+    if (seatName_.empty() && seat == nullptr) {
+        seat = offered;
         return;
     }
-    registry_ = wl_display_get_registry(display_);
-    wl_registry_add_listener(registry_, &kRegistryListener, this);
-    wl_display_roundtrip(display_);
+    wl_seat_add_listener(offered, &kSeatListener, this);
+}
+
+void VirtualInput::nameSeat(wl_seat* named, const char* name) {
+    if (seat == nullptr && seatName_ == name) {
+        seat = named;
+    }
 }
 
 VirtualInput::~VirtualInput() {

@@ -8,15 +8,23 @@
 #include <vector>
 
 struct wl_display;
-struct wl_registry;
+struct wl_registry_listener;
 struct wl_seat;
 struct wl_proxy;
+
+// A test's own client connection to the compositor the environment
+// (WAYLAND_DISPLAY=..., XDG_RUNTIME_DIR=...) names, once the listener has
+// been offered its globals; null when it fails.
+wl_display* connectTestClient(const std::vector<std::string>& environment,
+                              const wl_registry_listener& listener, void* data);
 
 class VirtualInput {
 public:
     // environment: WAYLAND_DISPLAY=... and XDG_RUNTIME_DIR=..., as the
-    // compositor's clientEnvironment() gives them.
-    explicit VirtualInput(const std::vector<std::string>& environment);
+    // compositor's clientEnvironment() gives them. The devices join the
+    // seat of that name, or the first seat offered when it is empty.
+    explicit VirtualInput(const std::vector<std::string>& environment,
+                          const std::string& seatName = {});
     ~VirtualInput();
     VirtualInput(const VirtualInput&) = delete;
     VirtualInput& operator=(const VirtualInput&) = delete;
@@ -36,7 +44,9 @@ public:
     bool moveTo(int x, int y, int extentWidth, int extentHeight);
     bool leftButton(bool pressed);
 
-    // The globals, for the registry's listener.
+    // The globals, for the registry's and the seats' listeners.
+    void offerSeat(wl_seat* offered);
+    void nameSeat(wl_seat* named, const char* name);
     wl_seat* seat = nullptr;
     wl_proxy* pointerManager = nullptr;
     wl_proxy* keyboardManager = nullptr;
@@ -45,8 +55,8 @@ private:
     bool sync();
 
     wl_display* display_ = nullptr;
-    wl_registry* registry_ = nullptr;
     wl_proxy* keyboard_ = nullptr;
     wl_proxy* pointer_ = nullptr;
+    std::string seatName_;
     std::uint32_t time_ = 1;
 };
