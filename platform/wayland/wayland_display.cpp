@@ -77,16 +77,10 @@ void describeOutput(WaylandOutput& output) {
     }
 }
 
-// The seats offered, oldest first. One is bound at a time: the first, or
-// a newer one while the bound seat has no devices (sway makes new seats
-// at run time), or, when the bound one goes, the newest that remains.
-struct SeatGlobal {
-    std::uint32_t name;
-    std::uint32_t version;
-};
-std::vector<SeatGlobal> seatGlobals;
-
-void bindSeat(const SeatGlobal& seat) {
+// One seat is bound at a time: the first, or a newer one while the bound
+// seat has no devices (sway makes new seats at run time), or, when the
+// bound one goes, the newest that remains.
+void bindSeat(const WaylandSeatGlobal& seat) {
     waylandUnbindSeat(false);
     wl.seatName = seat.name;
     waylandBindSeat(static_cast<wl_seat*>(
@@ -135,9 +129,9 @@ void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
             describeOutput(output);
         }
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0) {
-        seatGlobals.push_back({name, version});
+        wl.seatGlobals.push_back({name, version});
         if (wl.seat == nullptr || wl.seatEmpty) {
-            bindSeat(seatGlobals.back());
+            bindSeat(wl.seatGlobals.back());
         }
     } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
         // Reserved up front: listeners keep pointers into the vector.
@@ -154,11 +148,11 @@ void onGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
 }
 
 void onGlobalRemove(void*, wl_registry*, uint32_t name) {
-    std::erase_if(seatGlobals, [&](const SeatGlobal& seat) { return seat.name == name; });
+    std::erase_if(wl.seatGlobals, [&](const WaylandSeatGlobal& seat) { return seat.name == name; });
     if (wl.seat != nullptr && name == wl.seatName) {
         waylandUnbindSeat(true);
-        if (!seatGlobals.empty()) {
-            bindSeat(seatGlobals.back());
+        if (!wl.seatGlobals.empty()) {
+            bindSeat(wl.seatGlobals.back());
         }
     }
     forgetOutput(name);

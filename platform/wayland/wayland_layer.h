@@ -27,6 +27,12 @@ struct wp_fractional_scale_v1;
 struct zxdg_output_manager_v1;
 struct zxdg_output_v1;
 
+// A seat the compositor offers: its global's name and version.
+struct WaylandSeatGlobal {
+    std::uint32_t name = 0;
+    std::uint32_t version = 0;
+};
+
 struct WaylandOutput {
     wl_output* output = nullptr;  // null once its global went
     zxdg_output_v1* xdgOutput = nullptr;
@@ -124,8 +130,9 @@ struct WaylandLayer {
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
     wl_touch* touch = nullptr;
-    std::uint32_t seatName = 0;  // the seat's global
-    bool seatEmpty = false;      // it said it has no devices
+    std::uint32_t seatName = 0;                  // the seat's global
+    bool seatEmpty = false;                      // it said it has no devices
+    std::vector<WaylandSeatGlobal> seatGlobals;  // offered, oldest first
     std::vector<WaylandOutput> outputs;
     std::vector<ScaleWatch*> scaleWatches;  // of live windows and boxes
     libdecor* decor = nullptr;
