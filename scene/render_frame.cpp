@@ -129,3 +129,11 @@ void renderFrame() {
     drawFrame(builtinModel);
     SwapBuffers(viewer.deviceContext);
 }
+
+void drawWarmUpFrame() {
+    initScene();
+    const std::int32_t spin = viewer.spinEnabled;
+    viewer.spinEnabled = 0;
+    drawFrame(builtinModel);
+    viewer.spinEnabled = spin;
+}

@@ -6,6 +6,11 @@ void initScene();
 
 // One complete frame: clear, spin step, lit model, swap.
 void renderFrame();
+
+// The scene's state and the first frame's picture, without the spin step or
+// a swap, into whatever is current: a context made before its window has
+// then met every state the first frame needs, and that frame is unchanged.
+void drawWarmUpFrame();
 void applyMaterials();
 void drawModel();
 
