@@ -7,9 +7,10 @@ void initScene();
 // One complete frame: clear, spin step, lit model, swap.
 void renderFrame();
 
-// The scene's state and the first frame's picture, without the spin step or
-// a swap, into whatever is current: a context made before its window has
-// then met every state the first frame needs, and that frame is unchanged.
+// The scene's state and the first frames' pictures, without a swap, into
+// whatever is current, leaving the model's turn as it was: a context made
+// before its window has then met every state its frames need, and the
+// first picture the user sees is unchanged.
 void drawWarmUpFrame();
 void applyMaterials();
 void drawModel();

@@ -10,7 +10,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XRes.h>
-#include <X11/keysym.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,7 +23,6 @@
 #include "tests/support/screenshot.h"
 #include "tests/support/wait_for.h"
 #include "tests/support/x_windows.h"
-#include "tests/support/xtest_input.h"
 
 using namespace std::chrono_literals;
 
@@ -130,17 +128,6 @@ protected:
             kLongWait, 1ms);
     }
 
-    // Esc in the viewer ends it with status 0 and nothing on stderr.
-    void quitViewer(Window main) {
-        movePointerInto(session.display(), main, 5, 5);
-        tapKey(session.display(), XK_Escape);
-        const auto ended = session.program().waitForExit(kLongWait);
-        ASSERT_TRUE(ended) << "still running after Esc";
-        EXPECT_TRUE(ended->exited);
-        EXPECT_EQ(ended->status, 0);
-        EXPECT_EQ(session.program().stderrText(), "");
-    }
-
     EmptyShaderCache cache;
     ViewerSession session;
     Window notice = None;
@@ -179,7 +166,7 @@ TEST_F(WarmUpEndToEnd, ItDrawsUnseenAndLeavesTheNoticesResourcesAsTheyWereBefore
     EXPECT_LE(countOf(withWindow, "GC"), countOf(withNoticeOnly, "GC")) << describe(withWindow);
     EXPECT_LE(countOf(withWindow, "PIXMAP"), countOf(withNoticeOnly, "PIXMAP"))
         << describe(withWindow);
-    quitViewer(*main);
+    session.expectQuietEndOnEscape(*main);
 }
 
 // Return as soon as the notice shows, while the warm-up compiles: the notice
@@ -204,7 +191,7 @@ TEST_F(WarmUpEndToEnd, ReturnAtOnceDuringTheWarmUpStillOpensTheViewer) {
     EXPECT_TRUE(waitForPicture(
         shot, [&](const RgbImage& now) { return now != *first; }, kLongWait, 5ms))
         << "the model does not turn";
-    quitViewer(*main);
+    session.expectQuietEndOnEscape(*main);
 }
 
 // The window manager's close box answers the notice like OK, as it always
@@ -223,7 +210,7 @@ TEST_F(WarmUpEndToEnd, TheCloseBoxDuringTheWarmUpAnswersLikeOk) {
     const auto main = session.waitForMainWindow();
     ASSERT_TRUE(main) << "no window after the close box";
     EXPECT_EQ(countOf(resourcesOf(session.display(), client), "WINDOW"), 2);
-    quitViewer(*main);
+    session.expectQuietEndOnEscape(*main);
 }
 
 }  // namespace
