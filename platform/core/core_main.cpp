@@ -1,7 +1,7 @@
 // The program's entry on every system but Windows: chooses the window
 // system, then hands over to WinMain with the program's own module and the
 // ordinary show command, as Windows would. It registers the warm-up: the
-// program's own pixel format request and its first frame, drawn while the
+// program's own pixel format request and its first frames, drawn while the
 // first message box waits (core_warm.cpp).
 //
 // Depends on: the core and the backend tables listed below, dlopen for the
