@@ -7,7 +7,8 @@
 // chosen by coreConnect from the list that the entry file gives it.
 //
 // Depends on: nothing but the C++ library; the backends bring the rest.
-// Cannot: threads; every call comes from the thread that made the windows.
+// Cannot: threads, but for the warm-up's one helper (core_warm.cpp); every
+// other call comes from the thread that made the windows.
 #pragma once
 
 // First: it defines APIENTRY, which the GL headers only define when absent.
@@ -19,6 +20,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct WindowClassRecord {
@@ -92,6 +94,23 @@ struct PlatformBackend {
     bool (*makeCurrent)(WindowRecord* record, HGLRC context);  // null: none current
     bool (*deleteContext)(HGLRC context);
     bool (*swapBuffers)(WindowRecord& record);
+    // Optional. On the warm-up's helper thread, with GL and GLX or EGL calls
+    // only: a context for the format, made current on a drawable nobody sees,
+    // draw run once, finished, released and the drawable freed. The
+    // backend's context as coreAddContext takes it, or null; reports nothing.
+    void* (*warmContext)(int format, void (*draw)());
+};
+
+// Getting the window's context ready while the first message box waits.
+struct WarmUp {
+    PIXELFORMATDESCRIPTOR request{};
+    void (*draw)() = nullptr;  // null: no warm-up
+    bool started = false;
+    bool finished = false;  // the helper ran and was joined
+    std::thread helper;
+    // The helper's results, read only once it is joined.
+    int format = 0;
+    void* context = nullptr;  // the backend's, until a window takes it
 };
 
 struct CoreState {
@@ -106,6 +125,7 @@ struct CoreState {
     HWND capture = nullptr;
     std::vector<std::unique_ptr<std::vector<PALETTEENTRY>>> palettes;
     std::vector<void*> contexts;  // the backend's GL contexts; null once deleted
+    WarmUp warmUp;
 };
 
 extern CoreState core;
@@ -137,6 +157,25 @@ Native* coreNativeOf(const WindowRecord& record, const PlatformBackend& backend)
 HGLRC coreAddContext(void* context);
 void* coreContextOf(HGLRC handle);  // null when unknown or deleted
 void coreForgetContext(HGLRC handle);
+
+// The warm-up. The entry registers the program's pixel format request and
+// a draw of its first frame (without its swap or any change the user could
+// see). A backend starts it when its first message box is drawn and idle;
+// MessageBoxA joins the helper before it returns, so no GL call runs on two
+// threads and the helper never sees the program's state change. The
+// window's ChoosePixelFormat keeps what the helper found for the same
+// request, and wglCreateContext takes its context for the same format.
+void coreSetWarmUp(const PIXELFORMATDESCRIPTOR& request, void (*draw)());
+void coreStartWarmUp();
+void coreFinishWarmUp();  // joins the helper, if it runs
+// Ends the warm-up: a context nobody took is deleted. Before the backend closes.
+void coreEndWarmUp();
+// What the helper chose for this request (0: nothing fits), or -1 when it
+// did not run for it.
+int coreWarmFormat(const PIXELFORMATDESCRIPTOR& request);
+// The ready context when it was made for this format, else null (a context
+// made for another format is deleted).
+HGLRC coreTakeWarmContext(int format);
 
 // The stock resources LoadIconA and LoadCursorA hand out: the program's
 // icon (resource 101) and the arrow; backends draw them from their own copy.

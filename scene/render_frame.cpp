@@ -1,5 +1,8 @@
 #include "scene/render_frame.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/viewer_state.h"
 #include "scene/rotation.h"
 #include "scene/scene.h"
@@ -128,4 +131,16 @@ void renderFrame() {
     }
     drawFrame(builtinModel);
     SwapBuffers(viewer.deviceContext);
+}
+
+// Two frames, spin steps included, as the window will draw them: the first
+// leaves the context in the state every later frame starts from, for which
+// the driver builds shaders of its own. The turns are undone.
+void drawWarmUpFrame() {
+    initScene();
+    float rotation[16];
+    std::copy(std::begin(viewer.modelRotation), std::end(viewer.modelRotation), rotation);
+    drawFrame(builtinModel);
+    drawFrame(builtinModel);
+    std::copy(std::begin(rotation), std::end(rotation), viewer.modelRotation);
 }

@@ -6,6 +6,12 @@ void initScene();
 
 // One complete frame: clear, spin step, lit model, swap.
 void renderFrame();
+
+// The scene's state and the first frames' pictures, without a swap, into
+// whatever is current, leaving the model's turn as it was: a context made
+// before its window has then met every state its frames need, and the
+// first picture the user sees is unchanged.
+void drawWarmUpFrame();
 void applyMaterials();
 void drawModel();
 

@@ -61,8 +61,12 @@ void loadIdentity(float matrix[16]) {
 }
 
 void setProjection() {
+    // Before the window's size is known (a context made ahead of it) the
+    // projection is square, as the window will be.
     const float aspect =
-        static_cast<float>(static_cast<double>(viewer.windowWidth) / viewer.windowHeight);
+        viewer.windowHeight > 0
+            ? static_cast<float>(static_cast<double>(viewer.windowWidth) / viewer.windowHeight)
+            : 1.0f;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-1.5 * aspect, 1.5 * aspect, -1.5, 1.5, -4.0, 4.0);

@@ -29,7 +29,8 @@ int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request) {
     if (request == nullptr || coreWindowFromDc(dc) == nullptr) {
         return 0;
     }
-    return core.backend->choosePixelFormat(*request);
+    const int kept = coreWarmFormat(*request);
+    return kept >= 0 ? kept : core.backend->choosePixelFormat(*request);
 }
 
 // Setting the same format again succeeds, another one fails.
@@ -108,6 +109,9 @@ HGLRC wglCreateContext(HDC dc) {
     WindowRecord* record = coreWindowFromDc(dc);
     if (record == nullptr || record->pixelFormat == 0 || record->native == nullptr) {
         return nullptr;
+    }
+    if (HGLRC ready = coreTakeWarmContext(record->pixelFormat)) {
+        return ready;
     }
     return core.backend->createContext(*record);
 }

@@ -46,6 +46,7 @@ const PlatformBackend* coreBackend() {
 }
 
 void coreReset() {
+    coreFinishWarmUp();
     core = CoreState{};
 }
 

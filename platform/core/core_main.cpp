@@ -1,9 +1,11 @@
 // The program's entry on every system but Windows: chooses the window
 // system, then hands over to WinMain with the program's own module and the
-// ordinary show command, as Windows would.
+// ordinary show command, as Windows would. It registers the warm-up: the
+// program's own pixel format request and its first frames, drawn while the
+// first message box waits (core_warm.cpp).
 //
 // Depends on: the core and the backend tables listed below, dlopen for the
-// module.
+// module, glcontext/ and scene/ for the warm-up.
 // Cannot: run without a display; it says so in one line and exits with 1
 // rather than wait for one.
 #include <dlfcn.h>
@@ -11,9 +13,11 @@
 #include <cstdio>
 #include <string>
 
+#include "glcontext/pixel_format.h"
 #include "platform/core.h"
 #include "platform/wayland/wayland_backend.h"
 #include "platform/x11/x11_backend.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -37,5 +41,8 @@ int main(int argc, char** argv) {
     }
     // The main program's own handle is what Win32 calls its module.
     auto* module = static_cast<HINSTANCE>(dlopen(nullptr, RTLD_LAZY));
-    return WinMain(module, nullptr, commandLine.data(), SW_SHOWNORMAL);
+    coreSetWarmUp(pixelFormatRequest(), drawWarmUpFrame);
+    const int status = WinMain(module, nullptr, commandLine.data(), SW_SHOWNORMAL);
+    coreEndWarmUp();
+    return status;
 }

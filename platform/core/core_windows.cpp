@@ -197,8 +197,10 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (coreBackend() == nullptr) {
         return 0;
     }
-    return core.backend->messageBox(coreFindWindow(owner), text != nullptr ? text : "",
-                                    caption != nullptr ? caption : "Error", type);
+    const int answer = core.backend->messageBox(coreFindWindow(owner), text != nullptr ? text : "",
+                                                caption != nullptr ? caption : "Error", type);
+    coreFinishWarmUp();  // what the program does next may use what it made
+    return answer;
 }
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {

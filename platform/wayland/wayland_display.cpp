@@ -242,6 +242,7 @@ const PlatformBackend waylandBackend = {
     .makeCurrent = waylandMakeCurrent,
     .deleteContext = waylandDeleteContext,
     .swapBuffers = waylandSwap,
+    .warmContext = nullptr,  // the window makes its context after the box
 };
 
 void waylandFail(const char* what) {

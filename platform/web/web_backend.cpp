@@ -266,4 +266,5 @@ const PlatformBackend webBackend = {
     .makeCurrent = webMakeCurrent,
     .deleteContext = webDeleteContext,
     .swapBuffers = webSwapBuffers,
+    .warmContext = nullptr,  // the window makes its context after the box
 };

@@ -1,7 +1,8 @@
 // The X connection: opening it, its atoms, the error handlers, and the
 // backend's table. It closes with the process.
 //
-// Depends on: Xlib, $DISPLAY, a helper thread for opening the connection.
+// Depends on: Xlib, $DISPLAY, a helper thread for opening the connection;
+// Xlib's locking, for the warm-up's helper that uses it during the first box.
 // Cannot: survive a lost connection; Xlib gives no way back, so the process
 // reports it in one line and ends with status 1. A display that accepts the
 // connection but never answers is given up after a few seconds, and the
@@ -21,6 +22,7 @@
 #include <thread>
 
 X11Layer x11;
+X11WarmErrors x11WarmErrors;
 
 // The parts in x11_window.cpp, x11_messages.cpp, x11_glx.cpp and
 // x11_message_box.cpp.
@@ -70,6 +72,7 @@ const PlatformBackend x11Backend = {
     .makeCurrent = x11MakeCurrent,
     .deleteContext = x11DeleteContext,
     .swapBuffers = x11SwapBuffers,
+    .warmContext = x11WarmContext,
 };
 
 namespace {
@@ -77,6 +80,10 @@ namespace {
 // Reports the first error in one line; later ones are only counted, so a
 // faulty loop cannot flood stderr.
 int onXError(Display* display, XErrorEvent* error) {
+    if (x11WarmErrors.counting) {
+        ++x11WarmErrors.count;  // the window's own calls will meet and report it
+        return 0;
+    }
     ++x11.errorCount;
     if (!x11.errorReported && !x11.errorsExplained) {
         x11.errorReported = true;
@@ -169,6 +176,7 @@ std::string x11OpenDisplay() {
     if (x11.display != nullptr) {
         return {};
     }
+    XInitThreads();  // before any other Xlib call: the warm-up shares the display
     const char* name = std::getenv("DISPLAY");
     if (name == nullptr || name[0] == '\0') {
         return "DISPLAY is not set";

@@ -4,8 +4,12 @@
 // own colormap. Palettes are stored into that colormap when the visual is
 // PseudoColor or GrayScale, and are harmless no-ops otherwise.
 //
-// Depends on: GLX 1.2 (glXChooseVisual, glXGetConfig, glXCreateContext).
-// Cannot: layer planes, or sharing a context between threads; a server
+// The warm-up's context is made and drawn with on the core's helper thread,
+// in an unmapped window of its own, and handed to the main thread unbound.
+//
+// Depends on: GLX 1.2 (glXChooseVisual, glXGetConfig, glXCreateContext);
+// Xlib's locking (XInitThreads) for the helper.
+// Cannot: layer planes, or one context current on two threads; a server
 // without GLX offers no format that supports OpenGL.
 
 #include "platform/x11/x11_layer.h"
@@ -165,6 +169,54 @@ int closestDepthFormat(const XVisualInfo& chosen, int requestedDepthBits) {
     return best;
 }
 
+// Without a usable driver Mesa falls back to an indirect context, which
+// the server may refuse with an X error; the caller says it better.
+GLXContext newContext(const XVisualInfo& visual) {
+    return glXCreateContext(x11.display, const_cast<XVisualInfo*>(&visual), nullptr, True);
+}
+
+// Where the warm-up draws: never mapped, small, with the format's visual.
+struct HiddenDrawable {
+    Window window = None;
+    Colormap colormap = None;
+};
+
+constexpr unsigned kHiddenSide = 64;
+
+HiddenDrawable makeHiddenDrawable(const XVisualInfo& visual) {
+    const Window root = RootWindow(x11.display, x11.screen);
+    HiddenDrawable hidden;
+    hidden.colormap = XCreateColormap(x11.display, root, visual.visual, AllocNone);
+    XSetWindowAttributes attributes{};
+    attributes.colormap = hidden.colormap;
+    attributes.border_pixel = 0;
+    hidden.window =
+        XCreateWindow(x11.display, root, 0, 0, kHiddenSide, kHiddenSide, 0, visual.depth,
+                      InputOutput, visual.visual, CWColormap | CWBorderPixel, &attributes);
+    return hidden;
+}
+
+void freeHiddenDrawable(const HiddenDrawable& hidden) {
+    if (hidden.window != None) {
+        XDestroyWindow(x11.display, hidden.window);
+    }
+    XFreeColormap(x11.display, hidden.colormap);
+    XSync(x11.display, False);
+}
+
+// The draw, with the context current on the hidden window; false when GLX
+// or the server refused any of it.
+bool drawHidden(GLXContext context, const HiddenDrawable& hidden, void (*draw)()) {
+    XSync(x11.display, False);
+    if (x11WarmErrors.count != 0 || !glXMakeCurrent(x11.display, hidden.window, context)) {
+        return false;
+    }
+    draw();
+    glFinish();  // the shaders are built while the frame is drawn
+    glXMakeCurrent(x11.display, None, nullptr);
+    return true;
+}
+
 }  // namespace
 
 const std::vector<XVisualInfo>& x11Visuals() {
@@ -242,20 +294,6 @@ PIXELFORMATDESCRIPTOR x11DescribeTraits(const VisualTraits& traits) {
     return pfd;
 }
 
-// glXChooseVisual loads the driver (and LLVM) on its first call; what it
-// picks here is dropped.
-void x11LoadGl() {
-    x11.glLoaded = true;
-    if (!hasGlx()) {
-        return;
-    }
-    int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, None};
-    XVisualInfo* chosen = glXChooseVisual(x11.display, x11.screen, attributes);
-    if (chosen != nullptr) {
-        XFree(chosen);
-    }
-}
-
 int x11ChoosePixelFormat(const PIXELFORMATDESCRIPTOR& request) {
     if (!hasGlx()) {
         return 0;
@@ -319,11 +357,8 @@ HGLRC x11CreateContext(WindowRecord& record) {
     if (visual == nullptr || !traitsOfFormat(record.pixelFormat).openGl) {
         return nullptr;
     }
-    // Without a usable driver Mesa falls back to an indirect context, which
-    // the server may refuse with an X error; the line below says it better.
     x11.errorsExplained = true;
-    GLXContext context =
-        glXCreateContext(x11.display, const_cast<XVisualInfo*>(visual), nullptr, True);
+    GLXContext context = newContext(*visual);
     x11SyncErrors();
     x11.errorsExplained = false;
     if (context == nullptr) {
@@ -332,6 +367,36 @@ HGLRC x11CreateContext(WindowRecord& record) {
         return nullptr;
     }
     return coreAddContext(context);
+}
+
+void* x11WarmContext(int format, void (*draw)()) {
+    const XVisualInfo* visual = visualOfFormat(format);
+    if (visual == nullptr || !traitsOfFormat(format).openGl) {
+        return nullptr;
+    }
+    x11WarmErrors.count = 0;
+    x11WarmErrors.counting = true;
+    GLXContext context = newContext(*visual);
+    const HiddenDrawable hidden = makeHiddenDrawable(*visual);
+    const bool drawn = context != nullptr && drawHidden(context, hidden, draw);
+    freeHiddenDrawable(hidden);
+    if (!drawn && context != nullptr) {
+        glXDestroyContext(x11.display, context);
+        context = nullptr;
+    }
+    x11WarmErrors.counting = false;
+    x11.needsViewport = context;
+    return context;
+}
+
+// The viewport and scissor box GLX gives a context the first time it is
+// made current, for a context that met the hidden window first.
+void setFirstViewport(GLXContext context, const WindowRecord& record) {
+    if (context == x11.needsViewport) {
+        x11.needsViewport = nullptr;
+        glViewport(0, 0, record.width, record.height);
+        glScissor(0, 0, record.width, record.height);
+    }
 }
 
 bool x11MakeCurrent(WindowRecord* record, HGLRC context) {
@@ -353,6 +418,7 @@ bool x11MakeCurrent(WindowRecord* record, HGLRC context) {
         std::fprintf(stderr, "morvane: cannot make the OpenGL rendering context current\n");
         return false;
     }
+    setFirstViewport(glx, *record);
     return true;
 }
 
@@ -363,6 +429,9 @@ bool x11DeleteContext(HGLRC context) {
     }
     if (glXGetCurrentContext() == glx) {
         glXMakeCurrent(x11.display, None, nullptr);
+    }
+    if (glx == x11.needsViewport) {
+        x11.needsViewport = nullptr;
     }
     glXDestroyContext(x11.display, glx);
     coreForgetContext(context);

@@ -16,6 +16,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -79,13 +80,24 @@ struct X11Layer {
     // glXQueryExtension an X round trip: both are asked once per display.
     int glxPresent = -1;                                    // -1 until asked
     std::vector<std::optional<VisualTraits>> visualTraits;  // by visuals' index
-    bool glLoaded = false;                                  // x11LoadGl has run
+    bool warmUpAsked = false;  // the first box asked the core to warm up
+    // The warm-up's context took its first viewport from a drawable of
+    // another size; its first window sets it again, as GLX does once.
+    GLXContext needsViewport = nullptr;
     unsigned long errorCount = 0;
     bool errorReported = false;
     bool errorsExplained = false;  // counted, not shown: the caller reports the failure itself
 };
 
 extern X11Layer x11;
+
+// Errors while the warm-up's helper runs are its own: counted, not shown.
+// Both threads read them, so they live apart from the record.
+struct X11WarmErrors {
+    std::atomic<bool> counting = false;
+    std::atomic<unsigned long> count = 0;
+};
+extern X11WarmErrors x11WarmErrors;
 
 // The X side of a window; null before the X window is made.
 X11Window* x11WindowOf(const WindowRecord& record);
@@ -123,10 +135,9 @@ bool x11IsForged(const XEvent& event);
 const std::vector<XVisualInfo>& x11Visuals();
 bool x11NeedsPalette(const XVisualInfo& visual);
 
-// Loads the GL driver ahead of the first pixel format, once. Nothing is
-// kept but the loaded driver, and nothing is reported: a missing GLX or
-// driver shows later, where the window asks for its format.
-void x11LoadGl();
+// On the warm-up's helper: a context for the format, with draw run once
+// in an unmapped window of the same visual that is gone again on return.
+void* x11WarmContext(int format, void (*draw)());
 
 PIXELFORMATDESCRIPTOR x11DescribeTraits(const VisualTraits& traits);
 int x11MaskBits(unsigned long mask);

@@ -8,9 +8,9 @@
 // Depends on: Xlib (Xrm for Xft.dpi), platform/dialog (FreeType and
 // fontconfig). TrueColor screens of any depth take the picture through their
 // channel masks; colour-mapped ones get it without antialiased shades, one
-// colour cell for each of its few colours. Once the box is drawn and no
-// event waits, the GL driver is loaded (one pause of a few tens of ms) so
-// that the window made after it does not wait for that.
+// colour cell for each of its few colours. Once the first box is drawn and
+// no event waits, the core's warm-up starts on its helper thread, so that
+// the window made after it finds its context ready.
 // Cannot: input methods.
 #include "platform/x11/x11_layer.h"
 
@@ -296,9 +296,9 @@ int x11MessageBox(WindowRecord* owner, const char* text, const char* caption, UI
 
     // Modal: sleeps in the connection; what belongs to other windows is kept.
     while (!box.closed) {
-        if (box.drawn && !x11.glLoaded && XPending(x11.display) == 0) {
-            x11LoadGl();
-            continue;  // input that came meanwhile is answered first
+        if (box.drawn && !x11.warmUpAsked && XPending(x11.display) == 0) {
+            x11.warmUpAsked = true;
+            coreStartWarmUp();
         }
         XEvent event;
         XNextEvent(x11.display, &event);

@@ -130,6 +130,16 @@ bool ViewerSession::openViewer() {
         kLongWait);
 }
 
+void ViewerSession::expectQuietEndOnEscape(Window window) {
+    movePointerInto(display(), window, 5, 5);
+    tapKey(display(), XK_Escape);
+    const auto ended = program().waitForExit(kLongWait);
+    ASSERT_TRUE(ended) << "still running after Esc";
+    EXPECT_TRUE(ended->exited);
+    EXPECT_EQ(ended->status, 0);
+    EXPECT_EQ(program().stderrText(), "");
+}
+
 RgbImage ViewerSession::shot() const {
     return captureWindow(display(), main_).value_or(RgbImage{});
 }

@@ -70,6 +70,10 @@ public:
     // is drawn and nothing follows it.
     std::optional<RgbImage> stopWithClick(int x, int y);
 
+    // Esc with the pointer in this window: the program must end with status
+    // 0 and nothing on stderr (checked with gtest).
+    void expectQuietEndOnEscape(Window window);
+
     // Saves a picture under e2e-shots/ for a person to look at; returns the path.
     std::string keep(const RgbImage& image, const std::string& name) const;
 

@@ -85,6 +85,7 @@ int messageBox(WindowRecord* owner, const char* text, const char* caption, UINT 
                      owner != nullptr ? static_cast<void*>(coreHandle(*owner)) : nullptr, type,
                      caption, text);
     }
+    coreStartWarmUp();  // as a box that is drawn and idle does; last, as nothing else logs
     return scripted.messageBoxAnswer;
 }
 
@@ -157,6 +158,17 @@ bool deleteContext(HGLRC context) {
     return context != nullptr;
 }
 
+// Runs on the warm-up's helper: the draw runs with nothing current, and
+// the context is a marker that no handle of the core equals.
+void* warmContext(int format, void (*draw)()) {
+    scriptedLog("warmContext", format);
+    if (!scripted.warmContextSucceeds) {
+        return nullptr;
+    }
+    draw();
+    return reinterpret_cast<void*>(kWarmContextMarker + static_cast<std::uintptr_t>(format));
+}
+
 bool swapBuffers(WindowRecord&) {
     scriptedLog("swapBuffers");
     return true;
@@ -188,6 +200,7 @@ const PlatformBackend scriptedBackend = {
     .makeCurrent = makeCurrent,
     .deleteContext = deleteContext,
     .swapBuffers = swapBuffers,
+    .warmContext = warmContext,
 };
 
 void resetScriptedBackend() {

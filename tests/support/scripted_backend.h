@@ -35,6 +35,7 @@ struct ScriptedBackend {
     bool formatCanBeSet = true;  // whether a window can be made for a format
     PIXELFORMATDESCRIPTOR format = testTrueColourFormat();  // every format's description
     bool contextCreationSucceeds = true;
+    bool warmContextSucceeds = true;  // the warm-up's answer: kWarmContextMarker + format
     int messageBoxAnswer = IDOK;
     bool echoMessageBoxes = false;  // also print them to stderr (death tests)
     // What a sleep of GetMessageA brings: the hook may post or change the
@@ -53,6 +54,7 @@ struct ScriptedBackend {
 };
 
 inline constexpr int kRunawayExitCode = 0x7ead;
+inline constexpr std::uintptr_t kWarmContextMarker = 0x77000000u;
 
 extern ScriptedBackend scripted;
 extern const PlatformBackend scriptedBackend;
