@@ -330,6 +330,8 @@ TEST(ProcessCpu, GrowsWhileBusyAndNotWhileAsleep) {
             return std::getline(comm, name) && name == "sleep";
         },
         10s));
+    // sleep's own start-up after the exec is charged in whole ticks: wait it out.
+    ASSERT_TRUE(cpuSettles(sleeper.pid(), 300ms, 10s));
     const auto asleep = processCpuTime(sleeper.pid());
     ASSERT_TRUE(asleep);
 
