@@ -53,14 +53,6 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-int countNear(const RgbImage& image, Rgb colour) {
-    int count = 0;
-    for (const Rgb& pixel : image.pixels) {
-        count += nearColour(pixel, colour, 2) ? 1 : 0;
-    }
-    return count;
-}
-
 bool rootShows(Display* display, Rgb colour, int pixels) {
     return waitFor(
         [&] {

@@ -42,14 +42,6 @@ constexpr int kMinimiseInset = kCloseButtonInset + 2 * 32;  // third from the ri
 constexpr auto kIdleCpu = 100ms;  // allowed in kIdlePeriod while nothing is seen
 constexpr auto kIdlePeriod = 3s;
 
-int countNear(const RgbImage& image, Rgb colour) {
-    int count = 0;
-    for (const Rgb& pixel : image.pixels) {
-        count += nearColour(pixel, colour, 2) ? 1 : 0;
-    }
-    return count;
-}
-
 class WaylandViewer : public ::testing::Test {
 protected:
     WaylandViewer() = default;

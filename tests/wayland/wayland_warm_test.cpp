@@ -23,6 +23,7 @@
 #include "glcontext/pixel_format.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/wait_for.h"
+#include "tests/support/warm_draws.h"
 #include "tests/support/weston_server.h"
 #include "tests/support/x_connection.h"
 #include "tests/support/xtest_input.h"
@@ -32,28 +33,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-std::atomic<int> draws{0};
-std::thread::id drawThread;
-
-void countingDraw() {
-    drawThread = std::this_thread::get_id();
-    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    ++draws;
-}
-
-// Stands in for a long shader compile: it lasts until the test lets it
-// end, or a deadline passes so that a broken box cannot hang us.
-std::atomic<bool> drawStarted{false};
-std::atomic<bool> drawMayEnd{false};
-std::atomic<bool> drawEnded{false};
-
-void slowDraw() {
-    drawStarted = true;
-    waitFor([] { return drawMayEnd.load(); }, 10s);
-    drawEnded = true;
-}
 
 LRESULT CALLBACK glProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE) {
@@ -91,14 +70,6 @@ ProtocolCounts countRequests(const std::string& log) {
     return counts;
 }
 
-int countNear(const RgbImage& image, Rgb colour) {
-    int count = 0;
-    for (const Rgb& pixel : image.pixels) {
-        count += nearColour(pixel, colour, 2) ? 1 : 0;
-    }
-    return count;
-}
-
 class WaylandWarmTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -119,8 +90,7 @@ protected:
         const PlatformBackend* const waylandOnly[] = {&waylandBackend};
         ASSERT_EQ(coreConnect(waylandOnly), "");
         wl.warmUpAsked = false;
-        draws = 0;
-        drawThread = {};
+        resetWarmDraws();
     }
 
     // The connection stays for the process; windows and contexts go.
@@ -166,8 +136,8 @@ protected:
 
 TEST_F(WaylandWarmTest, TheDrawnContextLeavesNothingShownOrKeptAndBecomesTheWindows) {
     const ProtocolCounts counts = countRequests(warmUpLogged(countingDraw));
-    ASSERT_EQ(draws, 1);
-    EXPECT_NE(drawThread, std::this_thread::get_id());
+    ASSERT_EQ(warmDraws.count, 1);
+    EXPECT_NE(warmDraws.thread, std::this_thread::get_id());
     void* warmed = core.warmUp.context;
     ASSERT_NE(warmed, nullptr);
     EXPECT_EQ(eglGetCurrentContext(), EGL_NO_CONTEXT) << "current on the main thread";
@@ -231,9 +201,6 @@ TEST_F(WaylandWarmTest, AWindowOfAnotherFormatGetsAFreshContextAndTheReadyOneIsD
 // The box answers Return at once while the draw still runs, and returns
 // only once the draw is over.
 TEST_F(WaylandWarmTest, TheBoxAnswersReturnWhileTheDrawRunsAndReturnsAfterIt) {
-    drawStarted = false;
-    drawMayEnd = false;
-    drawEnded = false;
     coreSetWarmUp(pixelFormatRequest(), slowDraw);
     std::atomic<bool> shown{false};
     std::atomic<bool> goneDuringDraw{false};
@@ -244,20 +211,20 @@ TEST_F(WaylandWarmTest, TheBoxAnswersReturnWhileTheDrawRunsAndReturnsAfterIt) {
             return root ? countNear(*root, kBoxFace) : 0;
         };
         shown = waitFor([&] { return faces() >= 5000; }, 20s, 20ms);
-        if (shown && waitFor([] { return drawStarted.load(); }, 20s)) {
+        if (shown && waitFor([] { return warmDraws.started.load(); }, 20s)) {
             tapKey(x.get(), XK_Return);
-            goneDuringDraw = waitFor([&] { return faces() < 1000; }, 20s, 20ms) && !drawEnded;
+            goneDuringDraw = waitFor([&] { return faces() < 1000; }, 20s, 20ms) && !warmDraws.ended;
         }
-        drawMayEnd = true;
+        warmDraws.mayEnd = true;
     });
     testing::internal::CaptureStderr();  // the protocol log
     const int answer = MessageBoxA(nullptr, "text", "Warming", MB_OK);
-    const bool endedBeforeReturn = drawEnded;
+    const bool endedBeforeReturn = warmDraws.ended;
     testing::internal::GetCapturedStderr();
     operatorThread.join();
     EXPECT_EQ(answer, IDOK);
     EXPECT_TRUE(shown) << "the box was not seen";
-    EXPECT_TRUE(drawStarted) << "the box did not start the warm-up";
+    EXPECT_TRUE(warmDraws.started) << "the box did not start the warm-up";
     EXPECT_TRUE(goneDuringDraw) << "the box did not answer while the draw ran";
     EXPECT_TRUE(endedBeforeReturn) << "the box returned before the helper ended";
 }
