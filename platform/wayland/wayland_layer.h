@@ -163,10 +163,10 @@ std::string waylandConnect();
 void waylandFail(const char* what);  // one line on stderr, status 1
 void waylandDispatch();              // reads and dispatches without blocking
 bool waylandWait();                  // blocks for events, then dispatches
-// True when nothing waits to be read or dispatched; what was sent is flushed.
-bool waylandIdle();
 // The same, for no longer than the limit.
 bool waylandWaitAtMost(std::chrono::milliseconds limit);
+// True when nothing waits to be read or dispatched; what was sent is flushed.
+bool waylandIdle();
 const WaylandOutput* waylandFirstOutput();
 int waylandScale();
 

@@ -12,8 +12,8 @@
 //
 // Once the first box is configured, drawn and no event waits, the core's
 // warm-up starts on its helper thread, so that the window made after it
-// finds its context ready. The loop reads through prepare_read, so EGL's
-// own reads on that thread are safe alongside it.
+// finds its context ready. The loop reads events through prepare_read,
+// which lets EGL read its own queue on the helper meanwhile.
 //
 // Depends on: libwayland-client, libdecor, wp_viewporter and
 // wp_fractional_scale_v1 where offered, platform/dialog (FreeType and
