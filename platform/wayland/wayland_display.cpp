@@ -242,7 +242,7 @@ const PlatformBackend waylandBackend = {
     .makeCurrent = waylandMakeCurrent,
     .deleteContext = waylandDeleteContext,
     .swapBuffers = waylandSwap,
-    .warmContext = nullptr,  // the window makes its context after the box
+    .warmContext = waylandWarmContext,
 };
 
 void waylandFail(const char* what) {
@@ -320,6 +320,20 @@ void waylandDispatch() {
     }
     checkConnection(wl_display_dispatch_pending(wl.display));
     waylandPostDueRepeat();
+}
+
+bool waylandIdle() {
+    if (wl_display_prepare_read(wl.display) != 0) {
+        return false;  // dispatched events wait on the default queue
+    }
+    if (wl_display_flush(wl.display) < 0 && errno != EAGAIN) {
+        wl_display_cancel_read(wl.display);
+        waylandFail("lost the connection to the Wayland compositor");
+    }
+    pollfd connection{wl_display_get_fd(wl.display), POLLIN, 0};
+    const bool quiet = poll(&connection, 1, 0) == 0;
+    wl_display_cancel_read(wl.display);
+    return quiet;
 }
 
 namespace {

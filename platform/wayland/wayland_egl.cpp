@@ -2,12 +2,20 @@
 // config that draws OpenGL into windows, numbered from 1 in EGL's order;
 // contexts are compatibility contexts; window surfaces are back-buffered.
 //
-// Depends on: EGL 1.4 with the Wayland platform, wayland-egl.
+// The warm-up's context is made and drawn with on the core's helper thread,
+// on a surface that is never committed, and handed to the main thread
+// unbound. EGL's display and its configs are made once, under a lock, by
+// whichever thread asks first; the API to bind is each thread's own.
+//
+// Depends on: EGL 1.4 with the Wayland platform, wayland-egl; libwayland's
+// thread safety (EGL reads its events on a queue of its own, the main
+// thread reads through prepare_read) for the helper.
 // Cannot: colour-index formats or palettes; swap intervals: Mesa's interval
 // 1 waits for ever on a hidden window, so swaps wait for frame callbacks
 // themselves, with a bound.
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 #include "platform/wayland/wayland_layer.h"
 
@@ -47,7 +55,10 @@ BYTE byte(EGLint value) {
 }  // namespace
 
 // Once per run; false when EGL has no desktop OpenGL for this compositor.
+// The warm-up's helper may be the first to ask.
 bool waylandEglReady() {
+    static std::mutex settingUp;
+    const std::lock_guard<std::mutex> lock(settingUp);
     if (wl.eglReady) {
         return !wl.configs.empty();
     }
@@ -55,8 +66,7 @@ bool waylandEglReady() {
     wl.egl = eglGetDisplay(reinterpret_cast<EGLNativeDisplayType>(wl.display));
     EGLint major = 0;
     EGLint minor = 0;
-    if (wl.egl == EGL_NO_DISPLAY || !eglInitialize(wl.egl, &major, &minor) ||
-        !eglBindAPI(EGL_OPENGL_API)) {
+    if (wl.egl == EGL_NO_DISPLAY || !eglInitialize(wl.egl, &major, &minor)) {
         return false;
     }
     loadConfigs();
@@ -141,32 +151,138 @@ int waylandChooseFormat(const PIXELFORMATDESCRIPTOR& request) {
     return formatOfConfig(closestToEightBits(matches, request.cAlphaBits > 0));
 }
 
-bool waylandMakeEglSurface(WaylandWindow& window, int format) {
+namespace {
+
+// Null for a format EGL does not offer.
+EGLConfig configOfFormat(int format) {
     if (!waylandEglReady() || format < 1 || static_cast<std::size_t>(format) > wl.configs.size()) {
+        return nullptr;
+    }
+    return wl.configs[static_cast<std::size_t>(format) - 1];
+}
+
+// An EGL window surface of the config on a wl_surface, or none.
+EGLSurface windowSurface(EGLConfig config, wl_surface* surface, int width, int height,
+                         wl_egl_window*& eglWindow) {
+    eglWindow = wl_egl_window_create(surface, width, height);
+    if (eglWindow == nullptr) {
+        return EGL_NO_SURFACE;
+    }
+    EGLSurface made = eglCreateWindowSurface(
+        wl.egl, config, reinterpret_cast<EGLNativeWindowType>(eglWindow), nullptr);
+    if (made == EGL_NO_SURFACE) {
+        wl_egl_window_destroy(eglWindow);
+        eglWindow = nullptr;
+    }
+    return made;
+}
+
+// The bound API is the calling thread's: the helper and the main thread
+// each bind it. No version asked: Mesa then gives the compatibility profile.
+EGLContext newContext(EGLConfig config) {
+    if (!eglBindAPI(EGL_OPENGL_API)) {
+        return EGL_NO_CONTEXT;
+    }
+    return eglCreateContext(wl.egl, config, EGL_NO_CONTEXT, nullptr);
+}
+
+// Where the warm-up draws: a surface with no role, never committed, so the
+// compositor never shows it, with an EGL window surface of the window's own
+// config. A pbuffer would need a config that offers pbuffers too, which is
+// not the one the window uses; this one has the window's buffers exactly.
+struct HiddenDrawable {
+    wl_surface* surface = nullptr;
+    wl_egl_window* eglWindow = nullptr;
+    EGLSurface eglSurface = EGL_NO_SURFACE;
+};
+
+constexpr int kHiddenSide = 64;
+
+HiddenDrawable makeHiddenDrawable(EGLConfig config) {
+    HiddenDrawable hidden;
+    hidden.surface = wl_compositor_create_surface(wl.compositor);
+    if (hidden.surface != nullptr) {
+        hidden.eglSurface =
+            windowSurface(config, hidden.surface, kHiddenSide, kHiddenSide, hidden.eglWindow);
+    }
+    return hidden;
+}
+
+// Sent at once: the main thread may be asleep until the user acts.
+void freeHiddenDrawable(const HiddenDrawable& hidden) {
+    if (hidden.eglSurface != EGL_NO_SURFACE) {
+        eglDestroySurface(wl.egl, hidden.eglSurface);
+    }
+    if (hidden.eglWindow != nullptr) {
+        wl_egl_window_destroy(hidden.eglWindow);
+    }
+    if (hidden.surface != nullptr) {
+        wl_surface_destroy(hidden.surface);
+    }
+    wl_display_flush(wl.display);
+}
+
+// The draw, with the context current on the hidden surface; false when
+// EGL refused it.
+bool drawHidden(EGLContext context, const HiddenDrawable& hidden, void (*draw)()) {
+    if (hidden.eglSurface == EGL_NO_SURFACE ||
+        !eglMakeCurrent(wl.egl, hidden.eglSurface, hidden.eglSurface, context)) {
         return false;
     }
-    window.eglWindow = wl_egl_window_create(window.glSurface, window.drawWidth, window.drawHeight);
-    if (window.eglWindow == nullptr) {
-        return false;
-    }
-    window.eglSurface =
-        eglCreateWindowSurface(wl.egl, wl.configs[static_cast<std::size_t>(format) - 1],
-                               reinterpret_cast<EGLNativeWindowType>(window.eglWindow), nullptr);
-    if (window.eglSurface == EGL_NO_SURFACE) {
-        wl_egl_window_destroy(window.eglWindow);
-        window.eglWindow = nullptr;
-        return false;
-    }
+    draw();
+    glFinish();  // the shaders are built while the frame is drawn
+    eglMakeCurrent(wl.egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     return true;
 }
 
-HGLRC waylandCreateContext(WindowRecord& record) {
-    if (!waylandEglReady()) {
+// The viewport and scissor box EGL gives a context the first time it is
+// made current, for the context that met the hidden surface first.
+void setFirstViewport(EGLContext context, const WaylandWindow& window) {
+    if (context == wl.needsViewport) {
+        wl.needsViewport = EGL_NO_CONTEXT;
+        glViewport(0, 0, window.drawWidth, window.drawHeight);
+        glScissor(0, 0, window.drawWidth, window.drawHeight);
+    }
+}
+
+}  // namespace
+
+bool waylandMakeEglSurface(WaylandWindow& window, int format) {
+    EGLConfig config = configOfFormat(format);
+    if (config == nullptr) {
+        return false;
+    }
+    window.eglSurface = windowSurface(config, window.glSurface, window.drawWidth, window.drawHeight,
+                                      window.eglWindow);
+    return window.eglSurface != EGL_NO_SURFACE;
+}
+
+void* waylandWarmContext(int format, void (*draw)()) {
+    EGLConfig config = configOfFormat(format);
+    if (config == nullptr) {
         return nullptr;
     }
-    EGLConfig config = wl.configs[static_cast<std::size_t>(record.pixelFormat) - 1];
-    // No version asked: Mesa then gives the compatibility profile.
-    EGLContext context = eglCreateContext(wl.egl, config, EGL_NO_CONTEXT, nullptr);
+    EGLContext context = newContext(config);
+    if (context == EGL_NO_CONTEXT) {
+        return nullptr;
+    }
+    const HiddenDrawable hidden = makeHiddenDrawable(config);
+    const bool drawn = drawHidden(context, hidden, draw);
+    freeHiddenDrawable(hidden);
+    if (!drawn) {
+        eglDestroyContext(wl.egl, context);
+        return nullptr;
+    }
+    wl.needsViewport = context;  // read on the main thread once the helper is joined
+    return context;
+}
+
+HGLRC waylandCreateContext(WindowRecord& record) {
+    EGLConfig config = configOfFormat(record.pixelFormat);
+    if (config == nullptr) {
+        return nullptr;
+    }
+    EGLContext context = newContext(config);
     if (context == EGL_NO_CONTEXT) {
         std::fprintf(stderr, "morvane: cannot create an OpenGL rendering context\n");
         return nullptr;
@@ -186,12 +302,14 @@ bool waylandMakeCurrent(WindowRecord* record, HGLRC context) {
     if (window == nullptr || window->eglSurface == EGL_NO_SURFACE || egl == EGL_NO_CONTEXT) {
         return false;
     }
-    if (!eglMakeCurrent(wl.egl, window->eglSurface, window->eglSurface, egl)) {
+    if (!eglBindAPI(EGL_OPENGL_API) ||
+        !eglMakeCurrent(wl.egl, window->eglSurface, window->eglSurface, egl)) {
         std::fprintf(stderr, "morvane: cannot make the OpenGL rendering context current\n");
         return false;
     }
     // Mesa's own pacing would block for ever on a hidden window.
     eglSwapInterval(wl.egl, 0);
+    setFirstViewport(egl, *window);
     return true;
 }
 
@@ -202,6 +320,9 @@ bool waylandDeleteContext(HGLRC context) {
     }
     if (eglGetCurrentContext() == egl) {
         eglMakeCurrent(wl.egl, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
+    if (egl == wl.needsViewport) {
+        wl.needsViewport = EGL_NO_CONTEXT;
     }
     eglDestroyContext(wl.egl, egl);
     coreForgetContext(context);

@@ -147,6 +147,10 @@ struct WaylandLayer {
     EGLDisplay egl = EGL_NO_DISPLAY;
     bool eglReady = false;
     std::vector<EGLConfig> configs;  // pixel format n is configs[n - 1]
+    bool warmUpAsked = false;        // the first box asked the core to warm up
+    // The warm-up's context took its first viewport from a surface of
+    // another size; its first window sets it again, as EGL does once.
+    EGLContext needsViewport = EGL_NO_CONTEXT;
     // A message box's input goes to it, not to the queue.
     struct BoxInput* box = nullptr;
 };
@@ -161,6 +165,8 @@ void waylandDispatch();              // reads and dispatches without blocking
 bool waylandWait();                  // blocks for events, then dispatches
 // The same, for no longer than the limit.
 bool waylandWaitAtMost(std::chrono::milliseconds limit);
+// True when nothing waits to be read or dispatched; what was sent is flushed.
+bool waylandIdle();
 const WaylandOutput* waylandFirstOutput();
 int waylandScale();
 
@@ -227,6 +233,9 @@ int waylandChooseFormat(const PIXELFORMATDESCRIPTOR& request);
 PIXELFORMATDESCRIPTOR waylandDescribeConfig(EGLConfig config);
 bool waylandMakeEglSurface(WaylandWindow& window, int format);
 HGLRC waylandCreateContext(WindowRecord& record);
+// On the warm-up's helper: a context for the format, with draw run once on
+// a hidden surface of the same config that is gone again on return.
+void* waylandWarmContext(int format, void (*draw)());
 bool waylandMakeCurrent(WindowRecord* record, HGLRC context);
 bool waylandDeleteContext(HGLRC context);
 bool waylandSwap(WindowRecord& record);

@@ -10,6 +10,11 @@
 // buffer pixel per device pixel, with a new buffer scale or, at a
 // fractional scale, a viewport's destination.
 //
+// Once the first box is configured, drawn and no event waits, the core's
+// warm-up starts on its helper thread, so that the window made after it
+// finds its context ready. The loop reads events through prepare_read,
+// which lets EGL read its own queue on the helper meanwhile.
+//
 // Depends on: libwayland-client, libdecor, wp_viewporter and
 // wp_fractional_scale_v1 where offered, platform/dialog (FreeType and
 // fontconfig).
@@ -255,6 +260,10 @@ int waylandMessageBox(WindowRecord* owner, const char* text, const char* caption
     BoxInput* outer = wl.box;  // a box shown from inside another's owner
     wl.box = &box.input;
     while (!box.closed) {
+        if (box.configured && !wl.warmUpAsked && waylandIdle()) {
+            wl.warmUpAsked = true;
+            coreStartWarmUp();
+        }
         if (!waylandWait()) {
             waylandFail("lost the connection to the Wayland compositor");
         }

@@ -12,7 +12,6 @@
 #include <X11/extensions/XRes.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 
@@ -21,6 +20,7 @@
 #include "tests/e2e/viewer_session.h"
 #include "tests/support/picture_waits.h"
 #include "tests/support/screenshot.h"
+#include "tests/support/shader_cache.h"
 #include "tests/support/wait_for.h"
 #include "tests/support/x_windows.h"
 
@@ -89,21 +89,6 @@ std::vector<Window> unmappedWindowsOf(Display* display, XID clientBase, Window n
     }
     return found;
 }
-
-// A shader cache of its own, empty, so that the warm-up has the compile to
-// do and lasts long enough to be watched.
-struct EmptyShaderCache {
-    EmptyShaderCache() {
-        path = std::filesystem::temp_directory_path() /
-               ("morvane-warm-cache-" + std::to_string(::getpid()) + "-" + std::to_string(++made));
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~EmptyShaderCache() { std::filesystem::remove_all(path); }
-    std::string variable() const { return "MESA_SHADER_CACHE_DIR=" + path.string(); }
-    std::filesystem::path path;
-    static inline int made = 0;
-};
 
 class WarmUpEndToEnd : public ::testing::Test {
 protected:

@@ -13,32 +13,11 @@
 #include <thread>
 
 #include "tests/support/wait_for.h"
+#include "tests/support/warm_draws.h"
 #include "tests/support/x_windows.h"
 #include "tests/support/xtest_input.h"
 
 namespace {
-
-std::atomic<int> draws{0};
-std::thread::id drawThread;
-
-void countingDraw() {
-    drawThread = std::this_thread::get_id();
-    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    ++draws;
-}
-
-// A draw that stands in for a long shader compile: it lasts until the test
-// lets it end, or a deadline passes so that a broken box cannot hang us.
-std::atomic<bool> drawStarted{false};
-std::atomic<bool> drawMayEnd{false};
-std::atomic<bool> drawEnded{false};
-
-void slowDraw() {
-    drawStarted = true;
-    waitFor([] { return drawMayEnd.load(); }, std::chrono::milliseconds(10000));
-    drawEnded = true;
-}
 
 std::size_t topLevelCount(Display* display) {
     return topLevelWindows(display).size();
@@ -48,8 +27,7 @@ class X11WarmTest : public X11Test {
 protected:
     void SetUp() override {
         X11Test::SetUp();
-        draws = 0;
-        drawThread = {};
+        resetWarmDraws();
     }
     void TearDown() override {
         coreEndWarmUp();
@@ -73,8 +51,8 @@ TEST_F(X11WarmTest, TheContextDrawnWithUnseenBecomesTheWindowsWithTheWindowsView
     coreSetWarmUp(pixelFormatRequest(), countingDraw);
     coreStartWarmUp();
     coreFinishWarmUp();
-    ASSERT_EQ(draws, 1);
-    EXPECT_NE(drawThread, std::this_thread::get_id());
+    ASSERT_EQ(warmDraws.count, 1);
+    EXPECT_NE(warmDraws.thread, std::this_thread::get_id());
     void* warmed = core.warmUp.context;
     ASSERT_NE(warmed, nullptr);
     EXPECT_EQ(glXGetCurrentContext(), nullptr) << "still current on the main thread";
@@ -125,9 +103,6 @@ TEST_F(X11WarmTest, AWindowOfAnotherFormatGetsAFreshContextAndTheReadyOneIsDelet
 // The box answers Return at once while the draw still runs, and returns
 // only once the draw is over.
 TEST_F(X11WarmTest, TheBoxAnswersReturnWhileTheDrawRunsAndReturnsAfterIt) {
-    drawStarted = false;
-    drawMayEnd = false;
-    drawEnded = false;
     coreSetWarmUp(pixelFormatRequest(), slowDraw);
     std::atomic<bool> goneDuringDraw{false};
     std::thread operatorThread([&] {
@@ -135,21 +110,21 @@ TEST_F(X11WarmTest, TheBoxAnswersReturnWhileTheDrawRunsAndReturnsAfterIt) {
         std::optional<Window> box;
         waitFor([&] { return (box = findViewableByTitle(display, "Warming")).has_value(); },
                 kPatience);
-        if (box && waitFor([] { return drawStarted.load(); }, kPatience)) {
+        if (box && waitFor([] { return warmDraws.started.load(); }, kPatience)) {
             movePointerInto(display, *box, 10, 10);
             ::tapKey(display, XK_Return);
             goneDuringDraw =
                 waitFor([&] { return !findViewableByTitle(display, "Warming"); }, kPatience) &&
-                !drawEnded;
+                !warmDraws.ended;
         }
-        drawMayEnd = true;
+        warmDraws.mayEnd = true;
         XCloseDisplay(display);
     });
     const int answer = MessageBoxA(nullptr, "text", "Warming", MB_OK);
-    const bool endedBeforeReturn = drawEnded;
+    const bool endedBeforeReturn = warmDraws.ended;
     operatorThread.join();
     EXPECT_EQ(answer, IDOK);
-    EXPECT_TRUE(drawStarted) << "the box did not start the warm-up";
+    EXPECT_TRUE(warmDraws.started) << "the box did not start the warm-up";
     EXPECT_TRUE(goneDuringDraw) << "the box did not answer while the draw ran";
     EXPECT_TRUE(endedBeforeReturn) << "the box returned before the helper ended";
 }
@@ -167,7 +142,7 @@ TEST_F(X11WarmWithoutGlxTest, NothingIsDrawnOrSaidAndTheWindowStillFindsNoFormat
     coreStartWarmUp();
     coreFinishWarmUp();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(draws, 0);
+    EXPECT_EQ(warmDraws.count, 0);
     EXPECT_EQ(core.warmUp.context, nullptr);
     HDC dc = GetDC(createWindow());
     const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();

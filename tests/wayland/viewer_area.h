@@ -23,6 +23,15 @@ constexpr Rgb kBoxFace{236, 236, 236};
 constexpr Rgb kBoxInk{0, 0, 0};
 constexpr Rgb kViewerBackground{38, 38, 38};
 
+// Pixels within ±2 a channel of the colour.
+inline int countNear(const RgbImage& image, Rgb colour) {
+    int count = 0;
+    for (const Rgb& pixel : image.pixels) {
+        count += nearColour(pixel, colour, 2) ? 1 : 0;
+    }
+    return count;
+}
+
 struct Area {
     int x = 0, y = 0, width = 0, height = 0;
 };
