@@ -120,11 +120,13 @@ EM_JS(void, morvaneWebglInstall, (), {
     };
     Module.morvaneWebgl = {
         tried: false,
+        available: false,  // kept after a window took the context
         warm: null,  // the warm-up's context until a window takes it
         prepare(side) {
             if (this.tried) return;
             this.tried = true;
             this.warm = contextOn(Module.morvanePage.prepareCanvas(side));
+            this.available = this.warm !== null;
             if (this.warm) drawWarmUpFrame(this.warm);
         },
         // After the notice has been painted, so that it shows no later.
@@ -149,7 +151,7 @@ EM_JS(void, morvaneWebglStartWarmUp, (int side), { Module.morvaneWebgl.startWarm
 // where the window asks.
 EM_JS(int, morvaneWebglPrepare, (int side), {
     Module.morvaneWebgl.prepare(side);
-    return Module.morvaneWebgl.warm ? 1 : 0;
+    return Module.morvaneWebgl.available ? 1 : 0;
 });
 
 EM_JS(int, morvaneWebglCreate, (const char* canvasId), {
