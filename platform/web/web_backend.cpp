@@ -3,7 +3,9 @@
 // dialogs, and WebGL through gl/ is the context. Blocking calls (the wait
 // for events, the swap, a message box) suspend the program with ASYNCIFY
 // and resume it from a promise, so nothing calls into the module while it
-// waits.
+// waits. While the first box waits, the driver's JavaScript makes the
+// window's context and draws with it once (there are no threads); the
+// window's canvas then takes it.
 //
 // Depends on: Emscripten with ASYNCIFY, page.js (the event queue and the
 // dialog), gl/webgl_driver.h.
@@ -29,6 +31,12 @@ struct NativeCanvas : NativeWindow {
     NativeCanvas() : NativeWindow(webBackend) {}
     int context = 0;
 };
+
+struct WebState {
+    bool warmUpStarted = false;
+};
+
+WebState web;
 
 // clang-format off
 EM_JS(int, pageReady, (), { return typeof document !== "undefined" && !!Module.morvanePage; });
@@ -115,7 +123,21 @@ int webScreenMetric(int index) {
     return pageScreenMetric(index == SM_CYSCREEN ? 1 : 0);
 }
 
+// The side of the window the program will ask for: 0.8 of the page's
+// height. Guessed for the warm-up's canvas; a window of another size only
+// resizes it when it takes it.
+int expectedWindowSide() {
+    return static_cast<int>(webScreenMetric(SM_CYSCREEN) * 0.8);
+}
+
+// The first box, shown before any window, is when the context gets ready:
+// the program waits there, and the warm-up is JavaScript that runs while
+// it waits (the program itself cannot run until the box closes).
 int webMessageBox(WindowRecord*, const char* text, const char* caption, UINT) {
+    if (!web.warmUpStarted && theWindow() == nullptr) {
+        web.warmUpStarted = true;
+        webglStartWarmUp(expectedWindowSide());
+    }
     pageMessageBox(text, caption);
     return IDOK;
 }
@@ -192,7 +214,7 @@ void describeTheFormat(PIXELFORMATDESCRIPTOR* format) {
 }
 
 int webChoosePixelFormat(const PIXELFORMATDESCRIPTOR&) {
-    return webglAvailable() ? 1 : 0;
+    return webglAvailable(expectedWindowSide()) ? 1 : 0;
 }
 
 int webPixelFormatCount() {
@@ -266,5 +288,5 @@ const PlatformBackend webBackend = {
     .makeCurrent = webMakeCurrent,
     .deleteContext = webDeleteContext,
     .swapBuffers = webSwapBuffers,
-    .warmContext = nullptr,  // the window makes its context after the box
+    .warmContext = nullptr,  // no threads: the warm-up is the driver's JavaScript
 };

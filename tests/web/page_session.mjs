@@ -49,11 +49,13 @@ export async function launchBrowser({ webgl = true } = {}) {
 }
 
 // A page of the given CSS viewport and device pixel ratio, whose console
-// lines are kept in page.consoleLines.
-export async function openPage(browser, url, { width = 800, height = 600, scale = 1 } = {}) {
+// lines are kept in page.consoleLines; init, when given, runs in the page
+// before its own scripts (to watch it from outside).
+export async function openPage(browser, url, { width = 800, height = 600, scale = 1, init } = {}) {
   const context = await browser.newContext({
     viewport: { width, height }, deviceScaleFactor: scale,
   });
+  if (init) await context.addInitScript(init);
   const page = await context.newPage();
   page.consoleLines = [];
   page.on('console', (message) => page.consoleLines.push(message.text()));

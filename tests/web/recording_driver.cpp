@@ -23,7 +23,7 @@ int webglCreateContext(const char*) {
     return 1;
 }
 void webglDeleteContext(int) {}
-bool webglAvailable() {
+bool webglAvailable(int) {
     return true;
 }
 void webglClear(const float*, bool, bool) {}

@@ -53,10 +53,59 @@ async function noticeText(page) {
   };
 }
 
-// The page with the notice closed by Return and the first frame shown.
-async function startViewer(options) {
-  const page = await openPage(site.browser, site.url, options);
+// Runs in the page before its scripts: every getContext call, with where
+// its canvas was and whether a box was open, in window.contextCalls.
+function watchContexts() {
+  window.contextCalls = [];
+  const getContext = HTMLCanvasElement.prototype.getContext;
+  HTMLCanvasElement.prototype.getContext = function (type, ...rest) {
+    const context = getContext.call(this, type, ...rest);
+    window.contextCalls.push({
+      canvas: this, type, made: context !== null, inPage: this.isConnected, side: this.width,
+      boxOpen: document.querySelector('dialog[open]') !== null,
+    });
+    return context;
+  };
+}
+
+// Runs in the page before its scripts: animation frames asked for before
+// the window's canvas is in the page wait for its first swap, so the
+// warm-up (which waits for the notice's first paint) cannot run before
+// Return.
+function holdFramesUntilTheWindow() {
+  const requestFrame = window.requestAnimationFrame.bind(window);
+  const held = [];
+  window.requestAnimationFrame = (callback) => {
+    if (!document.querySelector('canvas')) {
+      held.push(callback);
+      return 0;
+    }
+    held.splice(0).forEach((waiting) => requestFrame(waiting));
+    return requestFrame(callback);
+  };
+}
+
+// The calls so far, each with whether its canvas is the one now shown.
+function contextCalls(page) {
+  return page.evaluate(() => {
+    const shown = document.querySelector('canvas');
+    return window.contextCalls.map(({ canvas, ...call }) => ({ ...call, shown: canvas === shown }));
+  });
+}
+
+async function waitForWarmUp(page) {
+  return waitFor(async () => {
+    const calls = await contextCalls(page);
+    return calls.length > 0 ? calls : null;
+  }, 'the warm-up to ask for a context');
+}
+
+// The page with the notice closed by Return and the first frame shown;
+// afterWarmUp: Return only once the context was made behind the notice.
+async function startViewer({ afterWarmUp = false, ...options } = {}) {
+  const page = await openPage(site.browser, site.url, { ...options, init: watchContexts });
   await noticeText(page);
+  if (afterWarmUp) await waitForWarmUp(page);
   await page.keyboard.press('Enter');
   await waitFor(() => page.locator('canvas:visible').count(), 'the canvas');
   await waitFor(async () => modelPixels(await shot(page), kBackground) > 100, 'the model');
@@ -146,6 +195,53 @@ describe('start', () => {
   });
 });
 
+describe('getting ready behind the notice', () => {
+  test('the context is made once, on a canvas out of the page, and the window shows it', async () => {
+    const page = await openPage(site.browser, site.url, { init: watchContexts });
+    await noticeText(page);
+    const [warm, ...more] = await waitForWarmUp(page);
+    assert.deepEqual(more, []);
+    assert.deepEqual({ ...warm, shown: undefined },
+      { type: 'webgl', made: true, inPage: false, side: 480, boxOpen: true, shown: undefined });
+    assert.equal(await page.locator('canvas').count(), 0, 'nothing shows before OK');
+    assert.equal(await page.locator('dialog[open]').count(), 1, 'the notice alone');
+    await page.keyboard.press('Enter');
+    await waitFor(async () => modelPixels(await shot(page), kBackground) > 100, 'the model');
+    const calls = await contextCalls(page);
+    assert.equal(calls.length, 1, 'no second context, not even a probe');
+    assert.ok(calls[0].shown, 'the window shows the prepared canvas');
+    await page.close();
+  });
+
+  test('Return before the warm-up ran: it runs then, and the picture is right', async () => {
+    const init = `(${watchContexts})(); (${holdFramesUntilTheWindow})();`;
+    const page = await openPage(site.browser, site.url, { init });
+    await noticeText(page);
+    assert.deepEqual(await contextCalls(page), []);
+    await page.keyboard.press('Enter');
+    await waitFor(() => page.locator('canvas:visible').count(), 'the canvas');
+    const image = await waitFor(async () => {
+      const picture = await shot(page);
+      return modelPixels(picture, kBackground) > 100 ? picture : null;
+    }, 'the model');
+    // The warm-up's own triangles are gone: the corners are background.
+    for (const [x, y] of [[2, 2], [image.width - 3, 2], [2, image.height - 3]]) {
+      assert.ok(near(image.rgb(x, y), kBackground), `(${x}, ${y}): ${image.rgb(x, y)}`);
+    }
+    const calls = await contextCalls(page);
+    assert.deepEqual(calls.map(({ type, made, inPage, boxOpen, shown }) =>
+      ({ type, made, inPage, boxOpen, shown })),
+    [{ type: 'webgl', made: true, inPage: false, boxOpen: false, shown: true }]);
+    assert.deepEqual(await page.evaluate(() => {
+      const canvas = document.querySelector('canvas');
+      return [canvas.width, canvas.height];
+    }), [480, 480]);
+    await page.keyboard.press('f');
+    await waitFor(async () => near((await shot(page)).rgb(2, 2), kFogBackground), 'fog');
+    await page.close();
+  });
+});
+
 describe('drawing', () => {
   test('it turns from the first frame, on the dark background', async () => {
     const page = await startViewer();
@@ -205,7 +301,8 @@ describe('mouse', () => {
 
 describe('a lost WebGL context', () => {
   test('comes back with the same picture, fog and wire frame kept, and turns again', async () => {
-    const page = await startViewer();
+    // On the canvas the warm-up prepared, which the window took.
+    const page = await startViewer({ afterWarmUp: true });
     const { x, y } = await canvasCentre(page);
     await page.mouse.click(x, y);
     await page.keyboard.press('f');
@@ -249,8 +346,13 @@ describe('the end', () => {
   test('without WebGL: the Error box, then status 1', async () => {
     const noWebgl = await launchBrowser({ webgl: false });
     try {
-      const page = await openPage(noWebgl, site.url);
+      const page = await openPage(noWebgl, site.url, { init: watchContexts });
       await noticeText(page);
+      // Found behind the notice, told only after it.
+      const [tried] = await waitForWarmUp(page);
+      assert.equal(tried.made, false);
+      assert.equal(await page.locator('dialog[open]').count(), 1);
+      assert.equal((await noticeText(page)).caption, 'Morvane 1.0');
       await page.keyboard.press('Enter');
       const box = await waitFor(async () => {
         const shown = await noticeText(page);

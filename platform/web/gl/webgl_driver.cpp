@@ -1,25 +1,30 @@
 // WebGL 1 calls for the GL layer, written in JavaScript through EM_JS. The
 // context is made with depth, without alpha (the material's alpha of 0.6
-// would let the page show through) and without antialiasing.
+// would let the page show through) and without antialiasing. It can be
+// made and drawn with once before the window exists, and the window's
+// canvas then takes it.
 //
-// Depends on: Emscripten, a WebGL 1 canvas.
+// Depends on: Emscripten, a WebGL 1 canvas, page.js (the context's
+// attributes, prepareCanvas).
 // Cannot: draw while the context is lost; those frames are dropped.
 #include "platform/web/gl/webgl_driver.h"
 
 #include <emscripten.h>
 
 // clang-format off
+// The driver's JavaScript, installed once on Module so that the warm-up,
+// which runs while the program waits for the notice and must not call into
+// it, sets up and draws with the same code as the program's own calls.
+//
 // A lost context is waited for, not given up: preventing the default is
 // what lets the browser restore it. Then everything of ours that lives in
 // WebGL (program, buffer, attributes, viewport) is made again; until then
 // drawing does nothing. The program's own state is kept, so the next frame
 // after that is right.
-EM_JS(int, morvaneWebglCreate, (const char* canvasId), {
-    const canvas = document.getElementById(UTF8ToString(canvasId));
-    const gl = canvas && canvas.getContext("webgl", Module.morvaneContextAttributes);
-    if (!gl) return 0;
-    // Null when the program does not link.
-    const setUp = () => {
+EM_JS(void, morvaneWebglInstall, (), {
+    if (Module.morvaneWebgl) return;
+    // The uniforms' places, or null when the program does not link.
+    const setUp = (gl, canvas) => {
         const compile = (type, text) => {
             const shader = gl.createShader(type);
             gl.shaderSource(shader, text);
@@ -59,47 +64,116 @@ EM_JS(int, morvaneWebglCreate, (const char* canvasId), {
         return {projection: where("projection"), fog: where("fog"), density: where("density"),
                 fogColour: where("fogColour")};
     };
-    const context = {gl, objects: setUp()};
-    if (!context.objects) return 0;
-    context.ready = () => context.objects !== null && !gl.isContextLost();
-    canvas.addEventListener("webglcontextlost", (e) => {
-        e.preventDefault();
-        context.objects = null;
-    });
-    canvas.addEventListener("webglcontextrestored", () => { context.objects = setUp(); });
+    // The context record of a canvas, or null when the page has no WebGL.
+    const contextOn = (canvas) => {
+        const gl = canvas.getContext("webgl", Module.morvaneContextAttributes);
+        if (!gl) return null;
+        const context = {gl, canvas, objects: setUp(gl, canvas)};
+        context.ready = () => context.objects !== null && !gl.isContextLost();
+        canvas.addEventListener("webglcontextlost", (e) => {
+            e.preventDefault();
+            context.objects = null;
+        });
+        canvas.addEventListener("webglcontextrestored", () => {
+            context.objects = setUp(gl, canvas);
+        });
+        return context;
+    };
+    const clear = (c, r, g, b, a, colour, depth) => {
+        if (!c || !c.ready()) return;
+        c.gl.clearColor(r, g, b, a);
+        c.gl.depthMask(true);
+        c.gl.clear((colour ? c.gl.COLOR_BUFFER_BIT : 0) | (depth ? c.gl.DEPTH_BUFFER_BIT : 0));
+    };
+    // bytes: count vertices of 20 bytes; projection and fogColour: Float32Arrays.
+    const draw = (c, bytes, count, lines, projection, depthTest, fog, density, fogColour) => {
+        if (!c || !c.ready() || count == 0) return;
+        const gl = c.gl;
+        const where = c.objects;
+        gl.bufferData(gl.ARRAY_BUFFER, bytes, gl.STREAM_DRAW);
+        gl.uniformMatrix4fv(where.projection, false, projection);
+        gl.uniform1i(where.fog, fog);
+        gl.uniform1f(where.density, density);
+        gl.uniform3fv(where.fogColour, fogColour);
+        if (depthTest) gl.enable(gl.DEPTH_TEST); else gl.disable(gl.DEPTH_TEST);
+        gl.drawArrays(lines ? gl.LINES : gl.TRIANGLES, 0, count);
+    };
+    // Two triangles, one of each facing, filled with and without fog and as
+    // lines: each state the program draws in, so that SwiftShader builds its
+    // routines now. Flushed, not finished: the GPU process builds them while
+    // the page goes on answering the notice.
+    const drawWarmUpFrame = (c) => {
+        const vertices = new ArrayBuffer(6 * 20);
+        const corners = [[-0.5, -0.5], [0.5, -0.5], [0, 0.5], [-0.5, 0.5], [0.5, 0.5], [0, -0.5]];
+        corners.forEach(([x, y], i) => {
+            new Float32Array(vertices, i * 20, 3).set([x, y, -0.5]);
+            new Uint8Array(vertices, i * 20 + 12, 8).set([200, 100, 50, 153, 50, 100, 200, 153]);
+        });
+        const bytes = new Uint8Array(vertices);
+        const identity = new Float32Array([1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1]);
+        const grey = new Float32Array([0.2, 0.15, 0.15]);
+        clear(c, 0.15, 0.15, 0.15, 1, 1, 1);
+        for (const fog of [0, 1]) draw(c, bytes, 6, 0, identity, 1, fog, 0.5, grey);
+        draw(c, bytes, 6, 1, identity, 1, 0, 0.5, grey);
+        clear(c, 0.15, 0.15, 0.15, 1, 1, 1);
+        c.gl.flush();
+    };
+    Module.morvaneWebgl = {
+        tried: false,
+        available: false,  // kept after a window took the context
+        warm: null,  // the warm-up's context until a window takes it
+        prepare(side) {
+            if (this.tried) return;
+            this.tried = true;
+            this.warm = contextOn(Module.morvanePage.prepareCanvas(side));
+            this.available = this.warm !== null;
+            if (this.warm) drawWarmUpFrame(this.warm);
+        },
+        // After the notice has been painted, so that it shows no later.
+        startWarmUp(side) {
+            requestAnimationFrame(() => setTimeout(() => this.prepare(side)));
+        },
+        adopt(canvas) {
+            const warm = this.warm;
+            this.warm = null;
+            if (!warm || warm.canvas !== canvas) return contextOn(canvas);
+            if (warm.ready()) warm.gl.viewport(0, 0, canvas.width, canvas.height);
+            return warm;
+        },
+        clear,
+        draw,
+    };
+});
+
+EM_JS(void, morvaneWebglStartWarmUp, (int side), { Module.morvaneWebgl.startWarmUp(side); });
+
+// The answer found first is kept: a page without WebGL is told so later,
+// where the window asks.
+EM_JS(int, morvaneWebglPrepare, (int side), {
+    Module.morvaneWebgl.prepare(side);
+    return Module.morvaneWebgl.available ? 1 : 0;
+});
+
+EM_JS(int, morvaneWebglCreate, (const char* canvasId), {
+    const canvas = document.getElementById(UTF8ToString(canvasId));
+    const context = canvas && Module.morvaneWebgl.adopt(canvas);
+    if (!context || !context.objects) return 0;
     Module.morvaneGl = context;
     return 1;
 });
 
 EM_JS(void, morvaneWebglDelete, (), { Module.morvaneGl = null; });
 
-EM_JS(int, morvaneWebglProbe, (), {
-    const probe = document.createElement("canvas");
-    return probe.getContext("webgl", Module.morvaneContextAttributes) ? 1 : 0;
-});
-
 EM_JS(void, morvaneWebglClear, (float r, float g, float b, float a, int colour, int depth), {
-    const c = Module.morvaneGl;
-    if (!c || !c.ready()) return;
-    c.gl.clearColor(r, g, b, a);
-    c.gl.depthMask(true);
-    c.gl.clear((colour ? c.gl.COLOR_BUFFER_BIT : 0) | (depth ? c.gl.DEPTH_BUFFER_BIT : 0));
+    Module.morvaneWebgl.clear(Module.morvaneGl, r, g, b, a, colour, depth);
 });
 
 EM_JS(void, morvaneWebglDraw, (const void* data, int count, int lines, const float* projection,
                               int depthTest, int fog, float density, const float* fogColour), {
-    const c = Module.morvaneGl;
-    if (!c || !c.ready() || count == 0) return;
-    const gl = c.gl;
-    const where = c.objects;
-    gl.bufferData(gl.ARRAY_BUFFER, HEAPU8.subarray(data, data + count * 20), gl.STREAM_DRAW);
-    gl.uniformMatrix4fv(where.projection, false,
-                        HEAPF32.subarray(projection >> 2, (projection >> 2) + 16));
-    gl.uniform1i(where.fog, fog);
-    gl.uniform1f(where.density, density);
-    gl.uniform3fv(where.fogColour, HEAPF32.subarray(fogColour >> 2, (fogColour >> 2) + 3));
-    if (depthTest) gl.enable(gl.DEPTH_TEST); else gl.disable(gl.DEPTH_TEST);
-    gl.drawArrays(lines ? gl.LINES : gl.TRIANGLES, 0, count);
+    Module.morvaneWebgl.draw(Module.morvaneGl, HEAPU8.subarray(data, data + count * 20), count,
+                             lines, HEAPF32.subarray(projection >> 2, (projection >> 2) + 16),
+                             depthTest, fog, density,
+                             HEAPF32.subarray(fogColour >> 2, (fogColour >> 2) + 3));
 });
 
 EM_JS(void, morvaneWebglFlush, (), {
@@ -110,16 +184,23 @@ EM_JS(void, morvaneWebglFlush, (), {
 
 static_assert(sizeof(LitVertex) == 20, "the vertex layout the shader reads");
 
+void webglStartWarmUp(int side) {
+    morvaneWebglInstall();
+    morvaneWebglStartWarmUp(side);
+}
+
+bool webglAvailable(int side) {
+    morvaneWebglInstall();
+    return morvaneWebglPrepare(side) != 0;
+}
+
 int webglCreateContext(const char* canvasId) {
+    morvaneWebglInstall();
     return morvaneWebglCreate(canvasId);
 }
 
 void webglDeleteContext(int) {
     morvaneWebglDelete();
-}
-
-bool webglAvailable() {
-    return morvaneWebglProbe() != 0;
 }
 
 void webglClear(const float colour[4], bool colourBuffer, bool depthBuffer) {

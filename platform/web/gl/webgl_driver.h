@@ -1,7 +1,8 @@
 // The WebGL side of the GL layer: one context per canvas, one shader pair
 // that draws pre-lit vertices, and the few calls the layer makes.
 //
-// Depends on: Emscripten (EM_JS) and the page's WebGL 1.
+// Depends on: Emscripten (EM_JS), the page's WebGL 1, page.js's
+// prepareCanvas for the warm-up.
 // Cannot: more than one context at a time; textures, blending, stencil.
 #pragma once
 
@@ -24,12 +25,18 @@ struct DrawState {
     const float* fogColour;  // RGB
 };
 
-// Makes the context on the canvas with the given element id; 0 when the
-// page has no WebGL. Later calls draw into the newest one.
+// The warm-up, while the program waits for its first message box: once
+// the box is painted, a canvas of the given side (page.js keeps it out of
+// the page) gets the context, the program and one draw of each state.
+void webglStartWarmUp(int side);
+// Whether WebGL with these attributes can be had at all: the warm-up's
+// answer, got now if it has not run yet, and kept.
+bool webglAvailable(int side);
+// The context on the canvas with the given element id: the warm-up's when
+// it was made there, else a new one; 0 when the page has no WebGL. Later
+// calls draw into the newest one.
 int webglCreateContext(const char* canvasId);
 void webglDeleteContext(int context);
-// Whether WebGL with these attributes can be had at all.
-bool webglAvailable();
 void webglClear(const float colour[4], bool colourBuffer, bool depthBuffer);
 void webglDraw(std::span<const LitVertex> vertices, bool lines, const DrawState& state);
 void webglFlush();

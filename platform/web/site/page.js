@@ -1,6 +1,7 @@
 // The page side of the web backend: DOM events wait in a queue here until
-// the program takes them, the canvas is made and shown here, and the
-// message boxes are modal HTML dialogs. Nothing here calls into the
+// the program takes them, the canvas is made and shown here (the one the
+// warm-up prepared out of the page, when there is one), and the message
+// boxes are modal HTML dialogs. Nothing here calls into the
 // module; the program's waits resolve promises made here.
 'use strict';
 
@@ -8,6 +9,7 @@
   const events = [];
   let wake = null;  // resolves the program's wait for an event
   let canvas = null;
+  let prepared = null;  // made for the warm-up, not yet the window's
   let pointerId = null;  // the pointer now pressed on the canvas
 
   function push(event) {
@@ -41,11 +43,31 @@
     push({kind: 4, key: e.key});
   }
 
+  // The warm-up's canvas: out of the page until the window takes it.
+  function prepareCanvas(side) {
+    prepared = document.createElement('canvas');
+    prepared.width = side;
+    prepared.height = side;
+    return prepared;
+  }
+
+  // A context on a canvas nobody will show is given up now, not at
+  // garbage collection.
+  function dropPrepared() {
+    const context = prepared && prepared.getContext('webgl', window.Module.morvaneContextAttributes);
+    const lose = context && context.getExtension('WEBGL_lose_context');
+    if (lose) lose.loseContext();
+    prepared = null;
+  }
+
+  // The window's canvas is the prepared one when there is one; resizing
+  // keeps its context (only a wrong guess of the side costs a new buffer).
   function createCanvas(id, side, title) {
-    canvas = document.createElement('canvas');
+    canvas = prepared || document.createElement('canvas');
+    prepared = null;
     canvas.id = id;
-    canvas.width = side;
-    canvas.height = side;
+    if (canvas.width !== side) canvas.width = side;
+    if (canvas.height !== side) canvas.height = side;
     const cssSide = side / window.devicePixelRatio;
     canvas.style.width = cssSide + 'px';
     canvas.style.height = cssSide + 'px';
@@ -73,6 +95,7 @@
   function removeCanvas() {
     if (canvas) canvas.remove();
     canvas = null;
+    dropPrepared();
   }
 
   function capturePointer() {
@@ -155,7 +178,7 @@
   });
 
   window.Module = {
-    morvanePage: {events, createCanvas, removeCanvas, capturePointer, releasePointer,
+    morvanePage: {events, prepareCanvas, createCanvas, removeCanvas, capturePointer, releasePointer,
                   nextEvent, nextFrame, messageBox,
                   showCanvas: (show) => { if (canvas) canvas.hidden = !show; }},
     morvaneContextAttributes: {alpha: false, depth: true, stencil: false, antialias: false,
