@@ -2,10 +2,11 @@
 // system, then hands over to WinMain with the program's own module and the
 // ordinary show command, as Windows would. It registers the warm-up: the
 // program's own pixel format request and its first frames, drawn while the
-// first message box waits (core_warm.cpp).
+// first message box waits (core_warm.cpp). The first box's font is matched
+// on a helper thread while the window system is connected.
 //
 // Depends on: the core and the backend tables listed below, dlopen for the
-// module, glcontext/ and scene/ for the warm-up.
+// module, glcontext/ and scene/ for the warm-up, platform/dialog for the font.
 // Cannot: run without a display; it says so in one line and exits with 1
 // rather than wait for one.
 #include <dlfcn.h>
@@ -15,6 +16,7 @@
 
 #include "glcontext/pixel_format.h"
 #include "platform/core.h"
+#include "platform/dialog/dialog_text.h"
 #include "platform/wayland/wayland_backend.h"
 #include "platform/x11/x11_backend.h"
 #include "scene/scene.h"
@@ -28,6 +30,7 @@ const PlatformBackend* const kBackends[] = {&waylandBackend, &x11Backend};
 }  // namespace
 
 int main(int argc, char** argv) {
+    prefetchDesktopFont();  // the notice's font, matched while the display is opened
     const std::string problem = coreConnect(kBackends);
     if (!problem.empty()) {
         std::fprintf(stderr, "morvane: %s\n", problem.c_str());

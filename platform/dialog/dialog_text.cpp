@@ -12,10 +12,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <optional>
+#include <system_error>
 
 struct DialogFont {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
+};
+
+struct DesktopFontFile {
+    std::string path;
+    int faceIndex = 0;
 };
 
 namespace {
@@ -80,29 +88,54 @@ DialogFontHandle openFontFile(const std::string& path, int faceIndex, double dpi
     return font;
 }
 
-DialogFontHandle openDesktopFont(double dpi) {
+namespace {
+
+// fontconfig's match for sans-serif; nothing when it has none. Reading its
+// configuration takes several milliseconds, most of a box's start.
+std::optional<DesktopFontFile> matchDesktopFontFile() {
     FcConfig* config = FcInitLoadConfigAndFonts();
     if (config == nullptr) {
-        return nullptr;
+        return {};
     }
     FcPattern* wanted = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif"));
     FcConfigSubstitute(config, wanted, FcMatchPattern);
     FcDefaultSubstitute(wanted);
     FcResult result = FcResultNoMatch;
     FcPattern* match = FcFontMatch(config, wanted, &result);
-    DialogFontHandle font;
+    std::optional<DesktopFontFile> found;
     FcChar8* file = nullptr;
-    int index = 0;
     if (match != nullptr && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
-        FcPatternGetInteger(match, FC_INDEX, 0, &index);
-        font = openFontFile(reinterpret_cast<const char*>(file), index, dpi);
+        found = DesktopFontFile{reinterpret_cast<const char*>(file), 0};
+        FcPatternGetInteger(match, FC_INDEX, 0, &found->faceIndex);
     }
     if (match != nullptr) {
         FcPatternDestroy(match);
     }
     FcPatternDestroy(wanted);
     FcConfigDestroy(config);
-    return font;
+    return found;
+}
+
+// The match being made on a helper thread while the program connects.
+std::future<std::optional<DesktopFontFile>> prefetched;
+
+}  // namespace
+
+void prefetchDesktopFont() {
+    if (prefetched.valid()) {
+        return;
+    }
+    try {
+        prefetched = std::async(std::launch::async, matchDesktopFontFile);
+    } catch (const std::system_error&) {
+        // no thread to spare: the box asks when it needs the font
+    }
+}
+
+DialogFontHandle openDesktopFont(double dpi) {
+    const std::optional<DesktopFontFile> file =
+        prefetched.valid() ? prefetched.get() : matchDesktopFontFile();
+    return file ? openFontFile(file->path, file->faceIndex, dpi) : nullptr;
 }
 
 int fontAscent(const DialogFont& font) {

@@ -17,8 +17,13 @@ using DialogFontHandle = std::unique_ptr<DialogFont, DialogFontCloser>;
 
 // Null when fontconfig has no match or FreeType cannot use the file; the
 // caller then draws some other way. Reads the fontconfig configuration
-// afresh on each call.
+// afresh on each call, except the first after prefetchDesktopFont.
 DialogFontHandle openDesktopFont(double dpi);
+
+// Starts fontconfig's match on a helper thread, for the next
+// openDesktopFont to take: a program calls it first thing, so that the
+// match is made while it connects to the display.
+void prefetchDesktopFont();
 DialogFontHandle openFontFile(const std::string& path, int faceIndex, double dpi);
 
 int fontAscent(const DialogFont& font);

@@ -191,8 +191,14 @@ std::string x11OpenDisplay() {
     XSetIOErrorHandler(onXIoError);
     x11.screen = DefaultScreen(x11.display);
     internAtoms();
-    x11.arrowCursor = XCreateFontCursor(x11.display, XC_left_ptr);
     return {};
+}
+
+Cursor x11ArrowCursor() {
+    if (x11.arrowCursor == None) {
+        x11.arrowCursor = XCreateFontCursor(x11.display, XC_left_ptr);
+    }
+    return x11.arrowCursor;
 }
 
 Display* x11Display() {

@@ -73,7 +73,7 @@ struct X11Layer {
     Atom netWmPid = None;
     Atom netWmPing = None;
     Atom wmState = None;
-    Cursor arrowCursor = None;
+    Cursor arrowCursor = None;         // made on first use: a theme lookup of a few ms
     std::vector<XVisualInfo> visuals;  // pixel format n is visuals[n - 1]
     bool visualsLoaded = false;
     // Each GLX call costs a process check in the dispatch library, and
@@ -107,6 +107,7 @@ X11Window* x11WindowOf(const WindowRecord& record);
 // "the X display :9 does not answer" after about 5 s of silence).
 std::string x11OpenDisplay();
 Display* x11Display();  // opens on first use; null when there is no display
+Cursor x11ArrowCursor();
 
 // The window whose top-level or picture this is; alive windows only.
 WindowRecord* x11WindowFromX(Window xwindow);

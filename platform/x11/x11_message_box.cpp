@@ -34,6 +34,7 @@ struct MessageBox {
     std::map<std::uint32_t, unsigned long> cells;  // colour-mapped screens: xRGB to pixel
     bool closed = false;
     bool drawn = false;
+    bool settled = false;
     int answer = 0;
 };
 
@@ -205,10 +206,9 @@ void createWindow(MessageBox& box, Window owner, const char* caption) {
     attributes.background_pixel = pixelOf(box, kDialogFace);
     attributes.event_mask =
         ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
-    attributes.cursor = x11.arrowCursor;
     box.window = XCreateWindow(x11.display, RootWindow(x11.display, x11.screen), 0, 0, width,
                                height, 0, CopyFromParent, InputOutput, CopyFromParent,
-                               CWBackPixel | CWEventMask | CWCursor, &attributes);
+                               CWBackPixel | CWEventMask, &attributes);
     setTitle(box.window, caption);
     setManagerHints(box, owner);
     box.gc = XCreateGC(x11.display, box.window, 0, nullptr);
@@ -273,6 +273,18 @@ void handleBoxEvent(MessageBox& box, XEvent& event) {
     }
 }
 
+// Once the box is drawn and nothing waits, what it can be seen without: the
+// pointer's arrow (a cursor theme lookup of a few ms) and, behind the first
+// box, the warm-up.
+void settle(MessageBox& box) {
+    box.settled = true;
+    XDefineCursor(x11.display, box.window, x11ArrowCursor());
+    if (!x11.warmUpAsked) {
+        x11.warmUpAsked = true;
+        coreStartWarmUp();
+    }
+}
+
 void destroy(MessageBox& box) {
     if (box.gc != nullptr) {
         XFreeGC(x11.display, box.gc);
@@ -296,9 +308,8 @@ int x11MessageBox(WindowRecord* owner, const char* text, const char* caption, UI
 
     // Modal: sleeps in the connection; what belongs to other windows is kept.
     while (!box.closed) {
-        if (box.drawn && !x11.warmUpAsked && XPending(x11.display) == 0) {
-            x11.warmUpAsked = true;
-            coreStartWarmUp();
+        if (box.drawn && !box.settled && XPending(x11.display) == 0) {
+            settle(box);
         }
         XEvent event;
         XNextEvent(x11.display, &event);

@@ -126,7 +126,7 @@ void makeXWindows(const WindowRecord& record, X11Window& window, const XVisualIn
     attributes.event_mask = kWindowEvents;
     attributes.colormap = window.colormap = colormapFor(window, visual);
     attributes.background_pixel = marginPixel(window);
-    attributes.cursor = record.cursor == coreArrowCursor() ? x11.arrowCursor : None;
+    attributes.cursor = record.cursor == coreArrowCursor() ? x11ArrowCursor() : None;
     const unsigned long mask = CWBackPixel | CWBorderPixel | CWEventMask | CWColormap | CWCursor;
     const int depth = visual != nullptr ? visual->depth : DefaultDepth(x11.display, x11.screen);
     Visual* xvisual = visual != nullptr ? visual->visual : DefaultVisual(x11.display, x11.screen);

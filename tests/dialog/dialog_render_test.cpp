@@ -105,6 +105,16 @@ TEST(DialogFontTest, NoFontWhenFontconfigKnowsNone) {
     EXPECT_TRUE(openDesktopFont(96)) << "the configuration was not read afresh";
 }
 
+// The match made ahead serves one box; the next reads the configuration
+// afresh.
+TEST(DialogFontTest, APrefetchedMatchServesOneBox) {
+    prefetchDesktopFont();
+    const DialogFontHandle prefetched = openDesktopFont(96);
+    const EmptyFontConfig noFonts;
+    EXPECT_TRUE(prefetched);
+    EXPECT_FALSE(openDesktopFont(96)) << "the prefetched match was taken twice";
+}
+
 TEST(DialogRenderTest, ErrorBoxHasARedSignWithAWhiteCrossTextAndAnOutlinedButton) {
     const auto font = desktopFont(96);
     ASSERT_TRUE(font);
