@@ -19,8 +19,8 @@ const kViewport = { width: 1280, height: 1024 };
 // more, and when the warm-up's draws were flushed.
 function watchNotice() {
   const seen = {
-    longTasks: [], lateTicks: [], keys: [], paints: [], painted: null, opened: null, contexts: [], slowCalls: [],
-    warmedAt: null,
+    longTasks: [], lateTicks: [], keys: [], paints: [], contexts: [], slowCalls: [],
+    painted: null, opened: null, warmedAt: null,
   };
   window.noticeWatch = seen;
   const observe = (type, take, options = {}) => new PerformanceObserver((list) => {
@@ -99,24 +99,24 @@ async function notice() {
     }
     const seen = await page.evaluate(() => window.noticeWatch);
     const shown = seen.painted;
-    const keys = seen.keys.filter(([at]) => at >= shown).map(([, ms]) => ms);
-    const paints = seen.paints.filter(([at]) => at >= shown).map(([, ms]) => ms);
-    const context0 = seen.contexts[0] || [NaN, NaN];
-    const slowest = seen.slowCalls.filter(([name]) => name !== 'getContext')
-      .sort((a, b) => b[2] - a[2]).slice(0, 3)
-      .map(([name, , ms]) => `${name} ${ms.toFixed(0)} ms`).join(', ') || 'none';
-    console.log(`notice in the page at ${seen.opened.toFixed(0)} ms, painted at ${shown.toFixed(0)} ms`);
-    console.log(`longest block of the page's thread with the notice painted: ` +
-                `${longestAfter(seen.longTasks, shown).toFixed(0)} ms long task, ` +
-                `${longestAfter(seen.lateTicks, shown).toFixed(0)} ms between timer ticks ` +
-                `(from the notice in the page: ${longestAfter(seen.longTasks, seen.opened).toFixed(0)}, ` +
-                `${longestAfter(seen.lateTicks, seen.opened).toFixed(0)} ms)`);
-    console.log(`keys with the notice painted: ${keys.length}, wait for the handler ` +
-                `${median(keys).toFixed(1)} ms median, ${Math.max(0, ...keys).toFixed(0)} ms most; ` +
-                `to the next paint ${Math.max(16, ...paints).toFixed(0)} ms most`);
-    console.log(`warm-up: getContext at ${context0[0].toFixed(0)} ms took ${context0[1].toFixed(0)} ms; ` +
-                `slowest other WebGL calls: ${slowest}; drawn and flushed ` +
-                `${(seen.warmedAt - shown).toFixed(0)} ms after the notice was painted`);
+    const ms = (value) => `${value.toFixed(0)} ms`;
+    const keys = seen.keys.filter(([at]) => at >= shown).map(([, wait]) => wait);
+    const paints = seen.paints.filter(([at]) => at >= shown).map(([, wait]) => wait);
+    const [contextAt, contextMs] = seen.contexts[0] || [NaN, NaN];
+    const slowest = seen.slowCalls.sort((a, b) => b[2] - a[2]).slice(0, 3)
+      .map(([name, , took]) => `${name} ${ms(took)}`).join(', ') || 'none';
+    console.log(`notice in the page at ${ms(seen.opened)}, painted at ${ms(shown)}`);
+    console.log('longest block of the page with the notice painted: ' +
+                `${ms(longestAfter(seen.longTasks, shown))} long task, ` +
+                `${ms(longestAfter(seen.lateTicks, shown))} between timer ticks; ` +
+                `from the notice in the page: ${ms(longestAfter(seen.longTasks, seen.opened))}, ` +
+                ms(longestAfter(seen.lateTicks, seen.opened)));
+    console.log(`keys with the notice painted: ${keys.length}, dispatch to handler ` +
+                `${ms(median(keys))} median, ${ms(Math.max(0, ...keys))} most; to the next paint ` +
+                (paints.length ? ms(Math.max(...paints)) : 'under 16 ms') + ' most');
+    console.log(`warm-up: getContext at ${ms(contextAt)} took ${ms(contextMs)}; ` +
+                `slowest other WebGL calls: ${slowest}; drawn ${ms(seen.warmedAt - shown)} ` +
+                'after the notice was painted');
   } finally {
     await browser.close();
   }

@@ -92,7 +92,9 @@ EM_JS(void, morvaneWebglInstall, (), {
         return context;
     };
     const setUp = (c) => {
-        if (c && !c.objects) c.objects = finishSetUp(c.gl, c.canvas, c.program || startProgram(c.gl));
+        if (c && !c.objects) {
+            c.objects = finishSetUp(c.gl, c.canvas, c.program || startProgram(c.gl));
+        }
         return c;
     };
     const clear = (c, r, g, b, a, colour, depth) => {
@@ -179,7 +181,8 @@ EM_JS(void, morvaneWebglInstall, (), {
             };
             afterAFrame(() => {
                 // Return pressed before this frame has had the window finish it.
-                if (this.steps.length > 0) Module.morvanePage.warmGpu(side).then(() => afterAFrame(next));
+                if (this.steps.length === 0) return;
+                Module.morvanePage.warmGpu(side).then(() => afterAFrame(next));
             });
         },
         adopt(canvas) {
