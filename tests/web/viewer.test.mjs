@@ -447,6 +447,29 @@ describe('a lost WebGL context', () => {
   });
 });
 
+describe('a WebGL context lost behind the notice', () => {
+  test('between the warm-up\'s steps: the window takes it, and draws once it is back', async () => {
+    const init = `(${watchContexts})(); (${holdFramesAfterTheContext})();`;
+    const page = await openPage(site.browser, site.url, { init });
+    await noticeText(page);
+    await waitForWarmUp(page);
+    await page.evaluate(() => new Promise((resolve) => {
+      const canvas = window.contextCalls[0].canvas;
+      canvas.addEventListener('webglcontextlost', resolve, { once: true });
+      window.testLoseContext = canvas.getContext('webgl').getExtension('WEBGL_lose_context');
+      window.testLoseContext.loseContext();
+    }));
+    await page.evaluate(() => window.releaseFrames());  // the rest of the steps, on a lost context
+    await page.keyboard.press('Enter');
+    await waitFor(() => page.locator('canvas:visible').count(), 'the canvas');
+    await page.evaluate(() => window.testLoseContext.restoreContext());
+    await waitFor(async () => modelPixels(await shot(page), kBackground) > 100, 'the model');
+    assert.equal(page.consoleLines.some((l) => l.includes('exit status')), false, 'still running');
+    assert.deepEqual(page.consoleLines.filter((l) => l.startsWith('page error')), []);
+    await page.close();
+  });
+});
+
 describe('the end', () => {
   test('Esc removes the canvas, logs status 0 and leaves one line', async () => {
     const page = await startViewer();

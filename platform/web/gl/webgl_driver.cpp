@@ -24,8 +24,10 @@
 EM_JS(void, morvaneWebglInstall, (), {
     if (Module.morvaneWebgl) return;
     // The program is linked in one call and asked about in a later one, so
-    // that the warm-up can let the notice answer while it links.
+    // that the warm-up can let the notice answer while it links. Null while
+    // the context is lost: the restored event makes it then.
     const startProgram = (gl) => {
+        if (gl.isContextLost()) return null;
         const compile = (type, text) => {
             const shader = gl.createShader(type);
             gl.shaderSource(shader, text);
@@ -57,11 +59,12 @@ EM_JS(void, morvaneWebglInstall, (), {
     // KHR_parallel_shader_compile can say so; elsewhere the asking waits.
     const linked = (gl, program) => {
         const parallel = gl.getExtension("KHR_parallel_shader_compile");
-        return !parallel || gl.getProgramParameter(program, parallel.COMPLETION_STATUS_KHR);
+        return !parallel || !program ||
+               gl.getProgramParameter(program, parallel.COMPLETION_STATUS_KHR);
     };
     // The uniforms' places, or null when the program does not link.
     const finishSetUp = (gl, canvas, program) => {
-        if (!gl.getProgramParameter(program, gl.LINK_STATUS)) return null;
+        if (!program || !gl.getProgramParameter(program, gl.LINK_STATUS)) return null;
         gl.useProgram(program);
         gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
         gl.enableVertexAttribArray(0);
@@ -206,10 +209,12 @@ EM_JS(int, morvaneWebglPrepare, (int side), {
     return Module.morvaneWebgl.available ? 1 : 0;
 });
 
+// A context lost behind the notice is still the window's: it is set up
+// again when the browser restores it.
 EM_JS(int, morvaneWebglCreate, (const char* canvasId), {
     const canvas = document.getElementById(UTF8ToString(canvasId));
     const context = canvas && Module.morvaneWebgl.adopt(canvas);
-    if (!context || !context.objects) return 0;
+    if (!context || (!context.objects && !context.gl.isContextLost())) return 0;
     Module.morvaneGl = context;
     return 1;
 });
