@@ -1,8 +1,9 @@
 // The page side of the web backend: DOM events wait in a queue here until
 // the program takes them, the canvas is made and shown here (the one the
 // warm-up prepared out of the page, when there is one), the warm-up's
-// worker is started here, and the message boxes are modal HTML dialogs. Nothing here calls into the
-// module; the program's waits resolve promises made here.
+// worker is started here, and the message boxes are modal HTML dialogs.
+// Nothing here calls into the module; the program's waits resolve promises
+// made here.
 'use strict';
 
 (function () {
@@ -201,8 +202,8 @@
   });
 
   window.Module = {
-    morvanePage: {events, warmGpu, prepareCanvas, createCanvas, removeCanvas, capturePointer, releasePointer,
-                  nextEvent, nextFrame, messageBox,
+    morvanePage: {events, warmGpu, prepareCanvas, createCanvas, removeCanvas, capturePointer,
+                  releasePointer, nextEvent, nextFrame, messageBox,
                   showCanvas: (show) => { if (canvas) canvas.hidden = !show; }},
     morvaneContextAttributes: {alpha: false, depth: true, stencil: false, antialias: false,
                                premultipliedAlpha: false, preserveDrawingBuffer: false},

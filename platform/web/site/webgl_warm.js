@@ -3,6 +3,7 @@
 // and ends. The browser's first WebGL context waits for its GPU side to
 // start; here that wait blocks this thread, not the page's, and the page's
 // own context afterwards finds it started.
+// Depends on: page.js, which starts it with the side and the attributes.
 // Cannot: hand its context to the page (a context stays on its thread).
 'use strict';
 
