@@ -4,8 +4,9 @@
 // for events, the swap, a message box) suspend the program with ASYNCIFY
 // and resume it from a promise, so nothing calls into the module while it
 // waits. While the first box waits, the driver's JavaScript makes the
-// window's context and draws with it once (there are no threads); the
-// window's canvas then takes it.
+// window's context and draws with it once, in steps between the box's
+// events (the program has no threads; a worker only starts the browser's
+// GPU side); the window's canvas then takes it.
 //
 // Depends on: Emscripten with ASYNCIFY, page.js (the event queue and the
 // dialog), gl/webgl_driver.h.

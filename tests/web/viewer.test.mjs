@@ -54,17 +54,62 @@ async function noticeText(page) {
 }
 
 // Runs in the page before its scripts: every getContext call, with where
-// its canvas was and whether a box was open, in window.contextCalls.
+// its canvas was, whether a box was open and when, in window.contextCalls;
+// and whether a box was open at each WebGL draw, in window.drawsBoxOpen.
 function watchContexts() {
   window.contextCalls = [];
+  window.drawsBoxOpen = [];
+  const boxOpen = () => document.querySelector('dialog[open]') !== null;
   const getContext = HTMLCanvasElement.prototype.getContext;
   HTMLCanvasElement.prototype.getContext = function (type, ...rest) {
     const context = getContext.call(this, type, ...rest);
     window.contextCalls.push({
       canvas: this, type, made: context !== null, inPage: this.isConnected, side: this.width,
-      boxOpen: document.querySelector('dialog[open]') !== null,
+      boxOpen: boxOpen(), at: performance.now(),
     });
     return context;
+  };
+  const drawArrays = WebGLRenderingContext.prototype.drawArrays;
+  WebGLRenderingContext.prototype.drawArrays = function (...args) {
+    window.drawsBoxOpen.push(boxOpen());
+    return drawArrays.apply(this, args);
+  };
+}
+
+// Runs in the page before its scripts: each worker the page starts, with
+// its script and when and what it answered first, in window.workers.
+function watchWorkers() {
+  window.workers = [];
+  const PageWorker = window.Worker;
+  window.Worker = function (url, options) {
+    const worker = new PageWorker(url, options);
+    const record = { url: String(url), answer: null, at: null };
+    window.workers.push(record);
+    worker.addEventListener('message', (e) => {
+      if (record.at === null) Object.assign(record, { answer: e.data, at: performance.now() });
+    });
+    return worker;
+  };
+}
+
+// Runs in the page before its scripts: once the warm-up has its context,
+// animation frames asked for while the notice is open wait until
+// window.releaseFrames(), so the warm-up stops between its steps.
+function holdFramesAfterTheContext() {
+  const requestFrame = window.requestAnimationFrame.bind(window);
+  const held = [];
+  let released = false;
+  window.releaseFrames = () => {
+    released = true;
+    held.splice(0).forEach((waiting) => requestFrame(waiting));
+  };
+  window.requestAnimationFrame = (callback) => {
+    const warming = window.contextCalls.length > 0 && document.querySelector('dialog[open]');
+    if (warming && !released) {
+      held.push(callback);
+      return 0;
+    }
+    return requestFrame(callback);
   };
 }
 
@@ -91,6 +136,11 @@ function contextCalls(page) {
     const shown = document.querySelector('canvas');
     return window.contextCalls.map(({ canvas, ...call }) => ({ ...call, shown: canvas === shown }));
   });
+}
+
+// What a test compares of a call: where it was made, and whether it is shown.
+function placeOf({ type, made, inPage, boxOpen, shown }) {
+  return { type, made, inPage, boxOpen, shown };
 }
 
 async function waitForWarmUp(page) {
@@ -196,25 +246,91 @@ describe('start', () => {
 });
 
 describe('getting ready behind the notice', () => {
-  test('the context is made once, on a canvas out of the page, and the window shows it', async () => {
-    const page = await openPage(site.browser, site.url, { init: watchContexts });
+  test('a worker makes and drops the first context; then the page makes its one, out of the page',
+    async () => {
+      const init = `(${watchContexts})(); (${watchWorkers})();`;
+      const page = await openPage(site.browser, site.url, { init });
+      await noticeText(page);
+      const [warm, ...more] = await waitForWarmUp(page);
+      assert.deepEqual(more, []);
+      assert.deepEqual({ ...warm, shown: undefined, at: undefined },
+        { type: 'webgl', made: true, inPage: false, side: 480, boxOpen: true, shown: undefined,
+          at: undefined });
+      const workers = await page.evaluate(() => window.workers);
+      assert.deepEqual(workers.map(({ url, answer }) => ({ url, answer })),
+        [{ url: 'webgl_warm.js', answer: true }]);
+      assert.ok(workers[0].at < warm.at, 'the worker had its context before the page asked');
+      await waitFor(() => page.workers().length === 0, 'the worker to end');
+      await waitFor(() => page.evaluate(() => window.drawsBoxOpen.length > 0), 'the warm-up draws');
+      assert.equal(await page.locator('canvas').count(), 0, 'nothing shows before OK');
+      assert.equal(await page.locator('dialog[open]').count(), 1, 'the notice alone');
+      await page.keyboard.press('Enter');
+      await waitFor(async () => modelPixels(await shot(page), kBackground) > 100, 'the model');
+      const calls = await contextCalls(page);
+      assert.equal(calls.length, 1, 'no second context, not even a probe');
+      assert.ok(calls[0].shown, 'the window shows the prepared canvas');
+      await page.close();
+    });
+
+  test('Return between the warm-up\'s steps closes the notice; the window finishes them', async () => {
+    const init = `(${watchContexts})(); (${holdFramesAfterTheContext})();`;
+    const page = await openPage(site.browser, site.url, { init });
     await noticeText(page);
-    const [warm, ...more] = await waitForWarmUp(page);
-    assert.deepEqual(more, []);
-    assert.deepEqual({ ...warm, shown: undefined },
-      { type: 'webgl', made: true, inPage: false, side: 480, boxOpen: true, shown: undefined });
-    assert.equal(await page.locator('canvas').count(), 0, 'nothing shows before OK');
-    assert.equal(await page.locator('dialog[open]').count(), 1, 'the notice alone');
+    await waitForWarmUp(page);
+    await page.keyboard.press('Shift');  // a key the notice ignores, answered mid-way
+    assert.deepEqual(await page.evaluate(() => window.drawsBoxOpen), [], 'held before its draws');
+    await page.keyboard.press('Enter');
+    await waitFor(async () => !await page.locator('dialog[open]').count(), 'the notice to close');
+    const first = await waitFor(async () => {
+      const picture = await shot(page);
+      return modelPixels(picture, kBackground) > 100 ? picture : null;
+    }, 'the model');
+    // The warm-up's frame held from before Return, let go now, finds nothing left to do.
+    await page.evaluate(() => window.releaseFrames());
+    await waitForNewPicture(page, first, 'the model to turn');
+    assert.deepEqual((await contextCalls(page)).map(placeOf),
+      [{ type: 'webgl', made: true, inPage: false, boxOpen: true, shown: true }]);
+    assert.deepEqual(await page.evaluate(() => window.drawsBoxOpen.includes(true)), false,
+      'nothing drawn behind the notice: the window drew the rest');
+    assert.deepEqual(page.consoleLines.filter((l) => l.startsWith('page error')), []);
+    await page.close();
+  });
+
+  test('keys between the warm-up\'s steps: it goes on, draws behind the notice, and is taken',
+    async () => {
+      const init = `(${watchContexts})(); (${holdFramesAfterTheContext})();`;
+      const page = await openPage(site.browser, site.url, { init });
+      await noticeText(page);
+      await waitForWarmUp(page);
+      for (const key of ['Shift', 'a', 'F1']) await page.keyboard.press(key);
+      await page.evaluate(() => window.releaseFrames());
+      await waitFor(() => page.evaluate(() => window.drawsBoxOpen.length > 0), 'the warm-up draws');
+      assert.equal((await noticeText(page)).caption, 'Morvane 1.0', 'the notice is still up');
+      await page.keyboard.press('Enter');
+      await waitFor(async () => modelPixels(await shot(page), kBackground) > 100, 'the model');
+      const draws = await page.evaluate(() => window.drawsBoxOpen);
+      assert.ok(draws.indexOf(false) > 0, 'the window draws after the warm-up did');
+      assert.deepEqual((await contextCalls(page)).map(placeOf),
+        [{ type: 'webgl', made: true, inPage: false, boxOpen: true, shown: true }]);
+      await page.close();
+    });
+
+  test('without workers the page makes the context behind the notice itself', async () => {
+    const init = `window.Worker = undefined; (${watchContexts})();`;
+    const page = await openPage(site.browser, site.url, { init });
+    await noticeText(page);
+    await waitForWarmUp(page);
+    await waitFor(() => page.evaluate(() => window.drawsBoxOpen.length > 0), 'the warm-up draws');
     await page.keyboard.press('Enter');
     await waitFor(async () => modelPixels(await shot(page), kBackground) > 100, 'the model');
-    const calls = await contextCalls(page);
-    assert.equal(calls.length, 1, 'no second context, not even a probe');
-    assert.ok(calls[0].shown, 'the window shows the prepared canvas');
+    assert.deepEqual((await contextCalls(page)).map(placeOf),
+      [{ type: 'webgl', made: true, inPage: false, boxOpen: true, shown: true }]);
+    assert.deepEqual(page.consoleLines.filter((l) => l.startsWith('page error')), []);
     await page.close();
   });
 
   test('Return before the warm-up ran: it runs then, and the picture is right', async () => {
-    const init = `(${watchContexts})(); (${holdFramesUntilTheWindow})();`;
+    const init = `(${watchContexts})(); (${watchWorkers})(); (${holdFramesUntilTheWindow})();`;
     const page = await openPage(site.browser, site.url, { init });
     await noticeText(page);
     assert.deepEqual(await contextCalls(page), []);
@@ -228,16 +344,16 @@ describe('getting ready behind the notice', () => {
     for (const [x, y] of [[2, 2], [image.width - 3, 2], [2, image.height - 3]]) {
       assert.ok(near(image.rgb(x, y), kBackground), `(${x}, ${y}): ${image.rgb(x, y)}`);
     }
-    const calls = await contextCalls(page);
-    assert.deepEqual(calls.map(({ type, made, inPage, boxOpen, shown }) =>
-      ({ type, made, inPage, boxOpen, shown })),
-    [{ type: 'webgl', made: true, inPage: false, boxOpen: false, shown: true }]);
+    assert.deepEqual((await contextCalls(page)).map(placeOf),
+      [{ type: 'webgl', made: true, inPage: false, boxOpen: false, shown: true }]);
     assert.deepEqual(await page.evaluate(() => {
       const canvas = document.querySelector('canvas');
       return [canvas.width, canvas.height];
     }), [480, 480]);
     await page.keyboard.press('f');
     await waitFor(async () => near((await shot(page)).rgb(2, 2), kFogBackground), 'fog');
+    // The warm-up's frame, held till the window's, found it done: no worker for it.
+    assert.deepEqual(await page.evaluate(() => window.workers), []);
     await page.close();
   });
 });
@@ -331,6 +447,29 @@ describe('a lost WebGL context', () => {
   });
 });
 
+describe('a WebGL context lost behind the notice', () => {
+  test('between the warm-up\'s steps: the window takes it, and draws once it is back', async () => {
+    const init = `(${watchContexts})(); (${holdFramesAfterTheContext})();`;
+    const page = await openPage(site.browser, site.url, { init });
+    await noticeText(page);
+    await waitForWarmUp(page);
+    await page.evaluate(() => new Promise((resolve) => {
+      const canvas = window.contextCalls[0].canvas;
+      canvas.addEventListener('webglcontextlost', resolve, { once: true });
+      window.testLoseContext = canvas.getContext('webgl').getExtension('WEBGL_lose_context');
+      window.testLoseContext.loseContext();
+    }));
+    await page.evaluate(() => window.releaseFrames());  // the rest of the steps, on a lost context
+    await page.keyboard.press('Enter');
+    await waitFor(() => page.locator('canvas:visible').count(), 'the canvas');
+    await page.evaluate(() => window.testLoseContext.restoreContext());
+    await waitFor(async () => modelPixels(await shot(page), kBackground) > 100, 'the model');
+    assert.equal(page.consoleLines.some((l) => l.includes('exit status')), false, 'still running');
+    assert.deepEqual(page.consoleLines.filter((l) => l.startsWith('page error')), []);
+    await page.close();
+  });
+});
+
 describe('the end', () => {
   test('Esc removes the canvas, logs status 0 and leaves one line', async () => {
     const page = await startViewer();
@@ -346,11 +485,15 @@ describe('the end', () => {
   test('without WebGL: the Error box, then status 1', async () => {
     const noWebgl = await launchBrowser({ webgl: false });
     try {
-      const page = await openPage(noWebgl, site.url, { init: watchContexts });
+      const init = `(${watchContexts})(); (${watchWorkers})();`;
+      const page = await openPage(noWebgl, site.url, { init });
       await noticeText(page);
-      // Found behind the notice, told only after it.
+      // Found behind the notice, told only after it. (Chromium's switches
+      // leave OffscreenCanvas in a worker its WebGL: the page's answer rules.)
       const [tried] = await waitForWarmUp(page);
       assert.equal(tried.made, false);
+      assert.equal(await page.evaluate(() => window.workers.length), 1);
+      await waitFor(() => page.workers().length === 0, 'the worker to end');
       assert.equal(await page.locator('dialog[open]').count(), 1);
       assert.equal((await noticeText(page)).caption, 'Morvane 1.0');
       await page.keyboard.press('Enter');

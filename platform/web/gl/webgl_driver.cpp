@@ -5,7 +5,7 @@
 // canvas then takes it.
 //
 // Depends on: Emscripten, a WebGL 1 canvas, page.js (the context's
-// attributes, prepareCanvas).
+// attributes, prepareCanvas, warmGpu).
 // Cannot: draw while the context is lost; those frames are dropped.
 #include "platform/web/gl/webgl_driver.h"
 
@@ -23,8 +23,11 @@
 // after that is right.
 EM_JS(void, morvaneWebglInstall, (), {
     if (Module.morvaneWebgl) return;
-    // The uniforms' places, or null when the program does not link.
-    const setUp = (gl, canvas) => {
+    // The program is linked in one call and asked about in a later one, so
+    // that the warm-up can let the notice answer while it links. Null while
+    // the context is lost: the restored event makes it then.
+    const startProgram = (gl) => {
+        if (gl.isContextLost()) return null;
         const compile = (type, text) => {
             const shader = gl.createShader(type);
             gl.shaderSource(shader, text);
@@ -50,7 +53,18 @@ EM_JS(void, morvaneWebglInstall, (), {
         gl.bindAttribLocation(program, 1, "front");
         gl.bindAttribLocation(program, 2, "back");
         gl.linkProgram(program);
-        if (!gl.getProgramParameter(program, gl.LINK_STATUS)) return null;
+        return program;
+    };
+    // Whether asking for the link status would not wait: only browsers with
+    // KHR_parallel_shader_compile can say so; elsewhere the asking waits.
+    const linked = (gl, program) => {
+        const parallel = gl.getExtension("KHR_parallel_shader_compile");
+        return !parallel || !program ||
+               gl.getProgramParameter(program, parallel.COMPLETION_STATUS_KHR);
+    };
+    // The uniforms' places, or null when the program does not link.
+    const finishSetUp = (gl, canvas, program) => {
+        if (!program || !gl.getProgramParameter(program, gl.LINK_STATUS)) return null;
         gl.useProgram(program);
         gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
         gl.enableVertexAttribArray(0);
@@ -64,20 +78,27 @@ EM_JS(void, morvaneWebglInstall, (), {
         return {projection: where("projection"), fog: where("fog"), density: where("density"),
                 fogColour: where("fogColour")};
     };
-    // The context record of a canvas, or null when the page has no WebGL.
+    // The context record of a canvas, not yet set up, or null when the page
+    // has no WebGL.
     const contextOn = (canvas) => {
         const gl = canvas.getContext("webgl", Module.morvaneContextAttributes);
         if (!gl) return null;
-        const context = {gl, canvas, objects: setUp(gl, canvas)};
+        const context = {gl, canvas, objects: null, program: null};
         context.ready = () => context.objects !== null && !gl.isContextLost();
         canvas.addEventListener("webglcontextlost", (e) => {
             e.preventDefault();
             context.objects = null;
         });
         canvas.addEventListener("webglcontextrestored", () => {
-            context.objects = setUp(gl, canvas);
+            context.objects = finishSetUp(gl, canvas, startProgram(gl));
         });
         return context;
+    };
+    const setUp = (c) => {
+        if (c && !c.objects) {
+            c.objects = finishSetUp(c.gl, c.canvas, c.program || startProgram(c.gl));
+        }
+        return c;
     };
     const clear = (c, r, g, b, a, colour, depth) => {
         if (!c || !c.ready()) return;
@@ -118,25 +139,59 @@ EM_JS(void, morvaneWebglInstall, (), {
         clear(c, 0.15, 0.15, 0.15, 1, 1, 1);
         c.gl.flush();
     };
+    // Every call into WebGL that waits for the GPU process blocks the page,
+    // and the browser's first context waits longest (hundreds of ms on
+    // SwiftShader). So the warm-up first has page.js make and drop a
+    // context in a worker, which takes that wait off the page's thread,
+    // then does its own work in steps, each after a frame, so that the
+    // notice answers between them.
     Module.morvaneWebgl = {
-        tried: false,
         available: false,  // kept after a window took the context
         warm: null,  // the warm-up's context until a window takes it
+        steps: null,  // the warm-up's steps not yet run; null before it began
+        begin(side) {
+            if (this.steps) return;
+            const warm = () => this.warm;
+            this.steps = [
+                () => {
+                    this.warm = contextOn(Module.morvanePage.prepareCanvas(side));
+                    this.available = this.warm !== null;
+                    if (!this.warm) this.steps.length = 0;
+                },
+                () => {
+                    warm().program = startProgram(warm().gl);
+                    warm().gl.flush();  // the GPU process links while the notice waits
+                },
+                (waiting) => waiting && !linked(warm().gl, warm().program),
+                () => { setUp(warm()); },
+                () => drawWarmUpFrame(warm()),
+            ];
+        },
+        // Runs what is left at once: the window wants the answer now.
         prepare(side) {
-            if (this.tried) return;
-            this.tried = true;
-            this.warm = contextOn(Module.morvanePage.prepareCanvas(side));
-            this.available = this.warm !== null;
-            if (this.warm) drawWarmUpFrame(this.warm);
+            this.begin(side);
+            while (this.steps.length > 0) this.steps.shift()(false);
         },
         // After the notice has been painted, so that it shows no later.
         startWarmUp(side) {
-            requestAnimationFrame(() => setTimeout(() => this.prepare(side)));
+            this.begin(side);
+            const afterAFrame = (then) => requestAnimationFrame(() => setTimeout(then));
+            const next = () => {
+                if (this.steps.length === 0) return;
+                // A step that says it is not done yet runs again a frame later.
+                if (!this.steps[0](true)) this.steps.shift();
+                afterAFrame(next);
+            };
+            afterAFrame(() => {
+                // Return pressed before this frame has had the window finish it.
+                if (this.steps.length === 0) return;
+                Module.morvanePage.warmGpu(side).then(() => afterAFrame(next));
+            });
         },
         adopt(canvas) {
             const warm = this.warm;
             this.warm = null;
-            if (!warm || warm.canvas !== canvas) return contextOn(canvas);
+            if (!warm || warm.canvas !== canvas) return setUp(contextOn(canvas));
             if (warm.ready()) warm.gl.viewport(0, 0, canvas.width, canvas.height);
             return warm;
         },
@@ -154,10 +209,12 @@ EM_JS(int, morvaneWebglPrepare, (int side), {
     return Module.morvaneWebgl.available ? 1 : 0;
 });
 
+// A context lost behind the notice is still the window's: it is set up
+// again when the browser restores it.
 EM_JS(int, morvaneWebglCreate, (const char* canvasId), {
     const canvas = document.getElementById(UTF8ToString(canvasId));
     const context = canvas && Module.morvaneWebgl.adopt(canvas);
-    if (!context || !context.objects) return 0;
+    if (!context || (!context.objects && !context.gl.isContextLost())) return 0;
     Module.morvaneGl = context;
     return 1;
 });

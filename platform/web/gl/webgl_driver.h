@@ -2,7 +2,7 @@
 // that draws pre-lit vertices, and the few calls the layer makes.
 //
 // Depends on: Emscripten (EM_JS), the page's WebGL 1, page.js's
-// prepareCanvas for the warm-up.
+// prepareCanvas and warmGpu for the warm-up.
 // Cannot: more than one context at a time; textures, blending, stencil.
 #pragma once
 
@@ -26,8 +26,9 @@ struct DrawState {
 };
 
 // The warm-up, while the program waits for its first message box: once
-// the box is painted, a canvas of the given side (page.js keeps it out of
-// the page) gets the context, the program and one draw of each state.
+// the box is painted, page.js's worker makes and drops a context, then a
+// canvas of the given side (page.js keeps it out of the page) gets the
+// context, the program and one draw of each state, one step a frame.
 void webglStartWarmUp(int side);
 // Whether WebGL with these attributes can be had at all: the warm-up's
 // answer, got now if it has not run yet, and kept.

@@ -1,8 +1,9 @@
 // The page side of the web backend: DOM events wait in a queue here until
 // the program takes them, the canvas is made and shown here (the one the
-// warm-up prepared out of the page, when there is one), and the message
-// boxes are modal HTML dialogs. Nothing here calls into the
-// module; the program's waits resolve promises made here.
+// warm-up prepared out of the page, when there is one), the warm-up's
+// worker is started here, and the message boxes are modal HTML dialogs.
+// Nothing here calls into the module; the program's waits resolve promises
+// made here.
 'use strict';
 
 (function () {
@@ -49,6 +50,29 @@
     prepared.width = side;
     prepared.height = side;
     return prepared;
+  }
+
+  // A WebGL context made and dropped in a worker, for the browser's first
+  // context's long wait (its GPU side starting) to block that worker, not
+  // the notice. Resolves once it is done or cannot be done there; the
+  // page's own context still answers whether there is WebGL.
+  function warmGpu(side) {
+    return new Promise((resolve) => {
+      let worker;
+      try {
+        worker = new Worker('webgl_warm.js');
+      } catch (error) {
+        resolve();  // no workers here: the page waits itself
+        return;
+      }
+      const done = () => {
+        worker.terminate();
+        resolve();
+      };
+      worker.addEventListener('message', done);
+      worker.addEventListener('error', done);
+      worker.postMessage({side, attributes: window.Module.morvaneContextAttributes});
+    });
   }
 
   // A context on a canvas nobody will show is given up now, not at
@@ -178,8 +202,8 @@
   });
 
   window.Module = {
-    morvanePage: {events, prepareCanvas, createCanvas, removeCanvas, capturePointer, releasePointer,
-                  nextEvent, nextFrame, messageBox,
+    morvanePage: {events, warmGpu, prepareCanvas, createCanvas, removeCanvas, capturePointer,
+                  releasePointer, nextEvent, nextFrame, messageBox,
                   showCanvas: (show) => { if (canvas) canvas.hidden = !show; }},
     morvaneContextAttributes: {alpha: false, depth: true, stencil: false, antialias: false,
                                premultipliedAlpha: false, preserveDrawingBuffer: false},
