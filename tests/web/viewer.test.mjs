@@ -215,11 +215,12 @@ describe('start', () => {
     await page.close();
   });
 
-  test('Space and Esc close the notice as OK does', async () => {
-    for (const key of ['Space', 'Escape']) {
+  test('Space and Esc close the notice as OK does; Tab leaves the focus on OK', async () => {
+    for (const keys of [['Space'], ['Escape'], ['Tab', 'Shift+Tab', 'Tab', 'Enter']]) {
       const page = await openPage(site.browser, site.url);
       await noticeText(page);
-      await page.keyboard.press(key);
+      for (const key of keys) await page.keyboard.press(key);
+      const key = keys.join(', ');
       await waitFor(() => page.locator('canvas:visible').count(), 'the canvas after ' + key);
       // The key that closed the box did not reach the viewer: Esc would end it.
       assert.equal(await page.locator('dialog[open]').count(), 0);

@@ -169,6 +169,8 @@
         e.preventDefault();
         e.stopPropagation();
         dialog.close();
+      } else if (e.key === 'Tab') {
+        e.preventDefault();  // one button: the focus stays on it, or Return would find none
       }
     });
     document.body.append(dialog);
