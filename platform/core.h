@@ -167,6 +167,9 @@ void coreForgetContext(HGLRC handle);
 // request, and wglCreateContext takes its context for the same format.
 void coreSetWarmUp(const PIXELFORMATDESCRIPTOR& request, void (*draw)());
 void coreStartWarmUp();
+// A warm-up is registered, the backend can do it, and it has not started:
+// what a backend asks before it looks for a quiet moment to start it.
+bool coreWarmUpWaiting();
 void coreFinishWarmUp();  // joins the helper, if it runs
 // Ends the warm-up: a context nobody took is deleted. Before the backend closes.
 void coreEndWarmUp();

@@ -44,10 +44,15 @@ void coreSetWarmUp(const PIXELFORMATDESCRIPTOR& request, void (*draw)()) {
     core.warmUp.draw = draw;
 }
 
+bool coreWarmUpWaiting() {
+    const WarmUp& warm = core.warmUp;
+    return !warm.started && warm.draw != nullptr && core.backend != nullptr &&
+           core.backend->warmContext != nullptr;
+}
+
 void coreStartWarmUp() {
     WarmUp& warm = core.warmUp;
-    if (warm.started || warm.draw == nullptr || core.backend == nullptr ||
-        core.backend->warmContext == nullptr) {
+    if (!coreWarmUpWaiting()) {
         return;
     }
     warm.started = true;

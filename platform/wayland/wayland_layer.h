@@ -147,7 +147,6 @@ struct WaylandLayer {
     EGLDisplay egl = EGL_NO_DISPLAY;
     bool eglReady = false;
     std::vector<EGLConfig> configs;  // pixel format n is configs[n - 1]
-    bool warmUpAsked = false;        // the first box asked the core to warm up
     // The warm-up's context took its first viewport from a surface of
     // another size; its first window sets it again, as EGL does once.
     EGLContext needsViewport = EGL_NO_CONTEXT;

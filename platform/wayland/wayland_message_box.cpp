@@ -260,8 +260,7 @@ int waylandMessageBox(WindowRecord* owner, const char* text, const char* caption
     BoxInput* outer = wl.box;  // a box shown from inside another's owner
     wl.box = &box.input;
     while (!box.closed) {
-        if (box.configured && !wl.warmUpAsked && waylandIdle()) {
-            wl.warmUpAsked = true;
+        if (box.configured && coreWarmUpWaiting() && waylandIdle()) {
             coreStartWarmUp();
         }
         if (!waylandWait()) {

@@ -80,7 +80,6 @@ struct X11Layer {
     // glXQueryExtension an X round trip: both are asked once per display.
     int glxPresent = -1;                                    // -1 until asked
     std::vector<std::optional<VisualTraits>> visualTraits;  // by visuals' index
-    bool warmUpAsked = false;  // the first box asked the core to warm up
     // The warm-up's context took its first viewport from a drawable of
     // another size; its first window sets it again, as GLX does once.
     GLXContext needsViewport = nullptr;

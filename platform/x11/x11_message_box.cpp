@@ -279,10 +279,7 @@ void handleBoxEvent(MessageBox& box, XEvent& event) {
 void settle(MessageBox& box) {
     box.settled = true;
     XDefineCursor(x11.display, box.window, x11ArrowCursor());
-    if (!x11.warmUpAsked) {
-        x11.warmUpAsked = true;
-        coreStartWarmUp();
-    }
+    coreStartWarmUp();
 }
 
 void destroy(MessageBox& box) {

@@ -89,7 +89,6 @@ protected:
         ASSERT_TRUE(weston->running());
         const PlatformBackend* const waylandOnly[] = {&waylandBackend};
         ASSERT_EQ(coreConnect(waylandOnly), "");
-        wl.warmUpAsked = false;
         resetWarmDraws();
     }
 
